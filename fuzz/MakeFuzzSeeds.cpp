@@ -1,0 +1,49 @@
+// Writes a starting corpus for a fuzz target: make_fuzz_seeds TARGET DIRECTORY.
+// Seeds are valid inputs made by the product's own writers, so fuzzing starts deep in the parser.
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "WallClockTime.h"
+#include "XmlPacker.h"
+
+namespace {
+
+using Seeds = std::vector<std::string>;
+
+Seeds xmlPackerSeeds() {
+    XmlPacker packer("record");
+    packer.pack("a", 1);
+    packer.pack("b", std::string("text & <markup>"));
+    packer.pack("a", 2.5);
+    WallClockTime(1268652608u, 250000u, 0).pack(packer);
+    return {packer.packedText(), "<?xml version=\"1.0\"?>\n<record x=\"1\"><a><b>1</b></a></record>",
+            "<record><event>e</event></record>"};
+}
+
+const std::map<std::string, std::function<Seeds()>> kSeedMakers = {
+    {"fuzz_xml_packer", xmlPackerSeeds},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "Usage: make_fuzz_seeds TARGET DIRECTORY\n");
+        return 2;
+    }
+    auto maker = kSeedMakers.find(argv[1]);
+    if (maker == kSeedMakers.end()) {
+        return 0;  // This target starts from an empty corpus.
+    }
+    int index = 0;
+    for (const std::string& seed : maker->second()) {
+        std::ofstream(std::string(argv[2]) + "/seed-" + std::to_string(index++), std::ios::binary)
+            << seed;
+    }
+    return 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Whole-file reads and crash-safe whole-file writes.
+class FileIo {
+public:
+    // Reads the regular file `path` into `bytes`. False when it cannot be opened or read, is not a
+    // regular file, or is larger than `maximumBytes`; `error`, when given, then says why.
+    static bool readWholeFile(const std::string& path, std::string& bytes,
+                              uint64_t maximumBytes = UINT32_MAX, std::string* error = nullptr);
+    // Replaces `path` with `bytes` so that a crash leaves either the old or the new content: the
+    // bytes go to a temporary file beside it, are flushed to disk and renamed over it, and the
+    // directory is flushed. On failure the old file is untouched and the temporary one removed.
+    static bool writeFileAtomically(const std::string& path, std::string_view bytes,
+                                    std::string* error = nullptr);
+    // Writes all of `bytes` to `descriptor`, resuming after interrupted and partial writes.
+    static bool writeAll(int descriptor, const void* bytes, size_t size);
+    // Flushes a directory's entries (after a rename or create within it) to disk.
+    static bool syncDirectory(const std::string& directory);
+};

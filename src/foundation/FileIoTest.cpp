@@ -1,0 +1,102 @@
+#include "FileIo.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TemporaryFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileIoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory_ = fs::temp_directory_path() /
+                     ("fileio-" + std::to_string(::getpid()) + "-" +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(directory_);
+    }
+    void TearDown() override { fs::remove_all(directory_); }
+    std::string path(const std::string& name) const { return (directory_ / name).string(); }
+    size_t entryCount() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(directory_), {}));
+    }
+
+    fs::path directory_;
+};
+
+TEST_F(FileIoTest, AtomicWriteReplacesTheFileAndLeavesNoTemporary) {
+    ASSERT_TRUE(FileIo::writeFileAtomically(path("record.xml"), "old"));
+    ASSERT_TRUE(FileIo::writeFileAtomically(path("record.xml"), std::string("new\0data", 8)));
+    std::string bytes;
+    ASSERT_TRUE(FileIo::readWholeFile(path("record.xml"), bytes));
+    EXPECT_EQ(bytes, std::string("new\0data", 8));
+    EXPECT_EQ(entryCount(), 1u);
+    const auto permissions = fs::status(path("record.xml")).permissions();
+    EXPECT_NE(permissions & fs::perms::owner_read, fs::perms::none);
+}
+
+TEST_F(FileIoTest, FailedRenameKeepsTheTargetAndRemovesTheTemporary) {
+    // A non-empty directory cannot be replaced by a file: the rename step fails.
+    fs::create_directories(directory_ / "record.xml" / "inside");
+    std::string error;
+    EXPECT_FALSE(FileIo::writeFileAtomically(path("record.xml"), "new", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(fs::is_directory(directory_ / "record.xml" / "inside"));
+    EXPECT_EQ(entryCount(), 1u);
+}
+
+TEST_F(FileIoTest, AtomicWriteIntoAMissingDirectoryFails) {
+    std::string error;
+    EXPECT_FALSE(FileIo::writeFileAtomically(path("no/such/record.xml"), "x", &error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(FileIoTest, ReadRefusesDirectoriesMissingAndOversizedFiles) {
+    std::string bytes = "untouched";
+    std::string error;
+    EXPECT_FALSE(FileIo::readWholeFile(path("missing"), bytes, UINT32_MAX, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(FileIo::readWholeFile(directory_.string(), bytes));
+    std::ofstream(path("big")) << std::string(100, 'x');
+    EXPECT_FALSE(FileIo::readWholeFile(path("big"), bytes, 99));
+    EXPECT_TRUE(FileIo::readWholeFile(path("big"), bytes, 100));
+    EXPECT_EQ(bytes.size(), 100u);
+}
+
+TEST_F(FileIoTest, TemporaryFilesAreUniqueAndRemoved) {
+    std::string first;
+    {
+        TemporaryFile a("split-", directory_.string());
+        TemporaryFile b("split-", directory_.string());
+        ASSERT_TRUE(a.isValid());
+        ASSERT_TRUE(b.isValid());
+        EXPECT_NE(a.path(), b.path());
+        EXPECT_EQ(a.path().rfind(path("split-"), 0), 0u);
+        EXPECT_TRUE(FileIo::writeAll(a.descriptor(), "abc", 3));
+        first = a.path();
+        EXPECT_TRUE(fs::exists(first));
+    }
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_EQ(entryCount(), 0u);
+
+    std::string kept;
+    {
+        TemporaryFile c("keep-", directory_.string());
+        c.keep();
+        kept = c.path();
+    }
+    EXPECT_TRUE(fs::exists(kept));
+
+    TemporaryFile inSystemDirectory("korvalis-test-");
+    EXPECT_TRUE(inSystemDirectory.isValid());
+    TemporaryFile nowhere("x-", path("missing"));
+    EXPECT_FALSE(nowhere.isValid());
+    EXPECT_FALSE(nowhere.error().empty());
+}
+
+}  // namespace

@@ -1,0 +1,272 @@
+#include "XmlPacker.h"
+
+#include <tinyxml.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+
+#include "FileIo.h"
+
+namespace {
+
+// Text-to-number conversions read as the C library's atoi/atof do: leading blanks, an optional
+// sign, the longest run of digits; anything else gives 0. Values wrap to 32 bits.
+int textToInt(const std::string& text) {
+    return static_cast<int>(static_cast<uint32_t>(std::strtoll(text.c_str(), nullptr, 10)));
+}
+
+std::string printElement(const TiXmlElement& element) {
+    TiXmlPrinter printer;
+    element.Accept(&printer);
+    return printer.Str();
+}
+
+}  // namespace
+
+void XmlPacker::ElementDeleter::operator()(TiXmlElement* element) const { delete element; }
+
+XmlPacker::XmlPacker(std::string name) : ObjectPacker(std::move(name)) { beginPacking(); }
+
+XmlPacker::~XmlPacker() = default;
+
+void XmlPacker::setCurrentElement(std::unique_ptr<TiXmlElement> element) {
+    current_.reset(element.release());
+}
+
+void XmlPacker::beginPacking() { setCurrentElement(std::make_unique<TiXmlElement>(name())); }
+
+std::unique_ptr<TiXmlElement> XmlPacker::parseFirstElement(const std::string& text) {
+    TiXmlDocument document;
+    document.Parse(text.c_str());
+    if (document.Error()) {
+        return nullptr;
+    }
+    const TiXmlElement* first = document.FirstChildElement();
+    if (first == nullptr) {
+        return nullptr;
+    }
+    return std::unique_ptr<TiXmlElement>(static_cast<TiXmlElement*>(first->Clone()));
+}
+
+void XmlPacker::beginUnpacking(const RawMessage& message) {
+    std::string text(reinterpret_cast<const char*>(message.data()), message.size());
+    setCurrentElement(parseFirstElement(text));
+}
+
+std::string XmlPacker::packedText() const {
+    if (!current_) {
+        return {};
+    }
+    return printElement(*current_);
+}
+
+std::unique_ptr<RawMessage> XmlPacker::getPackedMessage() const {
+    if (!current_ || (current_->FirstChild() == nullptr && current_->FirstAttribute() == nullptr)) {
+        return nullptr;
+    }
+    std::string text = packedText();
+    return std::make_unique<RawMessage>(text.data(), static_cast<uint32_t>(text.size()));
+}
+
+bool XmlPacker::writeToFile(const std::string& path) const {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        return false;
+    }
+    std::unique_ptr<RawMessage> message = getPackedMessage();
+    if (message) {
+        out.write(reinterpret_cast<const char*>(message->data()), message->size());
+    }
+    out.close();
+    // A short write (a full disk) is a failure too: the caller must not believe the record saved.
+    return !out.fail();
+}
+
+bool XmlPacker::readFromFile(const std::string& path) {
+    std::string bytes;
+    if (!FileIo::readWholeFile(path, bytes, std::numeric_limits<int32_t>::max()) ||
+        bytes.empty()) {
+        return false;
+    }
+    beginPacking();
+    RawMessage message(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    beginUnpacking(message);
+    return true;
+}
+
+void XmlPacker::appendTextElement(const std::string& name, const std::string& text) {
+    if (!current_) {
+        return;
+    }
+    TiXmlElement child(name);
+    child.InsertEndChild(TiXmlText(text));
+    current_->InsertEndChild(child);
+}
+
+void XmlPacker::pack(const std::string& name, char value) {
+    appendTextElement(name, value == '\0' ? std::string() : std::string(1, value));
+}
+
+void XmlPacker::pack(const std::string& name, bool value) { appendTextElement(name, value ? "1" : "0"); }
+
+void XmlPacker::pack(const std::string& name, int value) {
+    appendTextElement(name, std::to_string(value));
+}
+
+void XmlPacker::pack(const std::string& name, unsigned int value) {
+    // Stored as the signed 32-bit reading of the same bits; unpacking gives the bits back.
+    appendTextElement(name, std::to_string(static_cast<int32_t>(value)));
+}
+
+void XmlPacker::pack(const std::string& name, long value) {
+    appendTextElement(name, std::to_string(value));
+}
+
+void XmlPacker::pack(const std::string& name, double value) {
+    char buffer[1024];
+    std::snprintf(buffer, sizeof buffer, "%f", value);
+    appendTextElement(name, buffer);
+}
+
+void XmlPacker::pack(const std::string& name, const char* value) {
+    appendTextElement(name, value == nullptr ? "" : value);
+}
+
+void XmlPacker::pack(const std::string& name, const std::string& value) {
+    appendTextElement(name, value);
+}
+
+void XmlPacker::pack(const std::string& /*name*/, const RawMessage& message) {
+    beginUnpacking(message);
+}
+
+bool XmlPacker::takeChildText(const std::string& name, std::string& text) {
+    if (!current_) {
+        return false;
+    }
+    TiXmlElement* child = current_->FirstChildElement(name);
+    if (child == nullptr) {
+        return false;
+    }
+    const char* childText = child->GetText();
+    text = childText == nullptr ? "" : childText;
+    current_->RemoveChild(child);
+    return true;
+}
+
+bool XmlPacker::unpack(const std::string& name, char& value) {
+    std::string text;
+    if (!takeChildText(name, text)) {
+        return false;
+    }
+    value = text.empty() ? '\0' : text[0];
+    return true;
+}
+
+bool XmlPacker::unpack(const std::string& name, bool& value) {
+    std::string text;
+    if (!takeChildText(name, text)) {
+        return false;
+    }
+    value = textToInt(text) == 1;
+    return true;
+}
+
+bool XmlPacker::unpack(const std::string& name, int& value) {
+    std::string text;
+    if (!takeChildText(name, text)) {
+        return false;
+    }
+    value = textToInt(text);
+    return true;
+}
+
+bool XmlPacker::unpack(const std::string& name, unsigned int& value) {
+    std::string text;
+    if (!takeChildText(name, text)) {
+        return false;
+    }
+    value = static_cast<unsigned int>(textToInt(text));
+    return true;
+}
+
+bool XmlPacker::unpack(const std::string& name, long& value) {
+    std::string text;
+    if (!takeChildText(name, text)) {
+        return false;
+    }
+    value = textToInt(text);
+    return true;
+}
+
+bool XmlPacker::unpack(const std::string& name, double& value) {
+    std::string text;
+    if (!takeChildText(name, text)) {
+        return false;
+    }
+    value = std::atof(text.c_str());
+    return true;
+}
+
+bool XmlPacker::unpack(const std::string& name, char* buffer, size_t bufferSize, size_t& length) {
+    if (!current_) {
+        return false;
+    }
+    TiXmlElement* child = current_->FirstChildElement(name);
+    if (child == nullptr) {
+        return false;
+    }
+    std::string text;
+    if (const char* childText = child->GetText(); childText != nullptr) {
+        text = childText;
+        length = text.size();
+    } else if (child->FirstChildElement() != nullptr) {
+        text = printElement(*child);
+    }
+    if (buffer != nullptr && bufferSize > 0) {
+        size_t copied = std::min(text.size(), bufferSize - 1);
+        std::memcpy(buffer, text.data(), copied);
+        buffer[copied] = '\0';
+    }
+    current_->RemoveChild(child);
+    return true;
+}
+
+bool XmlPacker::unpack(const std::string& name, std::string& value) {
+    std::string text;
+    if (!takeChildText(name, text)) {
+        return false;
+    }
+    value += text;
+    return true;
+}
+
+bool XmlPacker::unpack(const std::string& name, std::unique_ptr<RawMessage>& message) {
+    if (!current_) {
+        return false;
+    }
+    TiXmlElement* child = current_->FirstChildElement(name);
+    if (child == nullptr) {
+        return false;
+    }
+    std::string text = printElement(*child);
+    message = std::make_unique<RawMessage>(text.data(), static_cast<uint32_t>(text.size()));
+    current_->RemoveChild(child);
+    return true;
+}
+
+const char* XmlPacker::attributeValue(const std::string& name) const {
+    if (!current_) {
+        return nullptr;
+    }
+    for (const TiXmlAttribute* attribute = current_->FirstAttribute(); attribute != nullptr;
+         attribute = attribute->Next()) {
+        if (name == attribute->Name()) {
+            return attribute->Value();
+        }
+    }
+    return nullptr;
+}
