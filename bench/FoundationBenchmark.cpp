@@ -13,8 +13,8 @@
 namespace {
 
 void BM_LogLineWritten(benchmark::State& state) {
-    const auto directory = std::filesystem::temp_directory_path() /
-                           ("bench-log-" + std::to_string(::getpid()));
+    const auto directory =
+        std::filesystem::temp_directory_path() / ("bench-log-" + std::to_string(::getpid()));
     std::filesystem::create_directories(directory);
     AvDebugLogger& logger = AvDebugLogger::instance();
     logger.enableLoggingToFile((directory / "Galewick_DEBUG").string(), 409600);

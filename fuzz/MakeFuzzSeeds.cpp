@@ -21,7 +21,8 @@ Seeds xmlPackerSeeds() {
     packer.pack("b", std::string("text & <markup>"));
     packer.pack("a", 2.5);
     WallClockTime(1268652608u, 250000u, 0).pack(packer);
-    return {packer.packedText(), "<?xml version=\"1.0\"?>\n<record x=\"1\"><a><b>1</b></a></record>",
+    return {packer.packedText(),
+            "<?xml version=\"1.0\"?>\n<record x=\"1\"><a><b>1</b></a></record>",
             "<record><event>e</event></record>"};
 }
 

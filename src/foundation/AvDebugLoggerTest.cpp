@@ -1,5 +1,3 @@
-#include "AvDebugLogger.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,6 +6,8 @@
 #include <regex>
 #include <thread>
 #include <vector>
+
+#include "AvDebugLogger.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "CountingSemaphore.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 #include <vector>
+
+#include "CountingSemaphore.h"
 
 namespace {
 

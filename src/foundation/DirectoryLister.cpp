@@ -8,7 +8,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-unsigned char upper(unsigned char c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; }
+unsigned char upper(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c;
+}
 
 void collectFiles(const std::string& directory, std::vector<DirectoryEntry>& files, int depth) {
     // Symbolic links to directories are followed; the depth bound stops link cycles.

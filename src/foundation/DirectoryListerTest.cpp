@@ -1,10 +1,10 @@
-#include "DirectoryLister.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "DirectoryLister.h"
 
 namespace fs = std::filesystem;
 
@@ -39,9 +39,9 @@ TEST_F(DirectoryListerTest, SortsCaseInsensitivelyThenBytewise) {
         EXPECT_EQ(entry.path, root_.string() + "/" + entry.name);
     }
     // Upper-case folding puts '_' (0x5F) after the letters.
-    EXPECT_EQ(names, (std::vector<std::string>{"A", "a", "b", "COURT1~20100315.xml",
-                                               "court1~20100316.xml", "COURT2~20100315.xml",
-                                               "_under"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"A", "a", "b", "COURT1~20100315.xml", "court1~20100316.xml",
+                                        "COURT2~20100315.xml", "_under"}));
 }
 
 TEST_F(DirectoryListerTest, MarksDirectoriesAndReportsMissingOnes) {

@@ -80,8 +80,8 @@ bool FileIo::writeAll(int descriptor, const void* bytes, size_t size) {
 }
 
 bool FileIo::syncDirectory(const std::string& directory) {
-    const int descriptor = ::open(directory.empty() ? "." : directory.c_str(),
-                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int descriptor =
+        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0) {
         return false;
     }

@@ -1,11 +1,10 @@
-#include "FileIo.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "FileIo.h"
 #include "TemporaryFile.h"
 
 namespace fs = std::filesystem;

@@ -1,10 +1,9 @@
-#include "PointerChecks.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <memory>
+
+#include "PointerChecks.h"
 
 // Outside the anonymous namespace, so its operations are named as the product's classes are.
 struct AudioDecoder {
@@ -16,7 +15,9 @@ namespace {
 constexpr uintptr_t kPatterns[] = {0xABABABAB, 0xABADCAFE, 0xBAADF00D, 0xBADCAB1E, 0xBEEFCACE,
                                    0xCCCCCCCC, 0xCDCDCDCD, 0xDEADDEAD, 0xFDFDFDFD, 0xFEEEFEEE};
 
-const void* pointerOf(uintptr_t value) { return reinterpret_cast<const void*>(value); }
+const void* pointerOf(uintptr_t value) {
+    return reinterpret_cast<const void*>(value);
+}
 
 TEST(PointerChecksTest, FillPatternsAndNullAreBad) {
     EXPECT_TRUE(PointerChecks::isBadPointer(nullptr));
@@ -34,13 +35,13 @@ TEST(PointerChecksTest, FillPatternsAndNullAreBad) {
 
 TEST(PointerChecksTest, QualifiedNameKeepsClassAndOperation) {
     char buffer[128];
-    EXPECT_STREQ(PointerChecks::qualifiedName("bool AudioDecoder::getNextDecodedChunk(int)",
-                                              buffer, sizeof buffer),
+    EXPECT_STREQ(PointerChecks::qualifiedName("bool AudioDecoder::getNextDecodedChunk(int)", buffer,
+                                              sizeof buffer),
                  "AudioDecoder::getNextDecodedChunk");
-    EXPECT_STREQ(PointerChecks::qualifiedName(
-                     "std::map<int, int> Foo<std::pair<int, int> >::bar(int) const", buffer,
-                     sizeof buffer),
-                 "Foo<std::pair<int, int> >::bar");
+    EXPECT_STREQ(
+        PointerChecks::qualifiedName("std::map<int, int> Foo<std::pair<int, int> >::bar(int) const",
+                                     buffer, sizeof buffer),
+        "Foo<std::pair<int, int> >::bar");
     EXPECT_STREQ(PointerChecks::qualifiedName("Foo::Foo()", buffer, sizeof buffer), "Foo::Foo");
     EXPECT_STREQ(PointerChecks::qualifiedName("void freeFunction()", buffer, 5), "free");
 }
@@ -60,7 +61,8 @@ TEST(PointerChecksDeathTest, BadPointerPrintsItsLineAndAborts) {
             dup2(2, 1);
             decoder.getNextDecodedChunk(reinterpret_cast<const int*>(0xBAADF00D));
         },
-        "Error! CHECK_POINTER encountered a bad pointer \\(0xbaadf00d\\)\\. \\(.*PointerChecksTest\\.cpp : "
+        "Error! CHECK_POINTER encountered a bad pointer \\(0xbaadf00d\\)\\. "
+        "\\(.*PointerChecksTest\\.cpp : "
         "[0-9]+ : AudioDecoder::getNextDecodedChunk\\)");
     EXPECT_DEATH(
         {

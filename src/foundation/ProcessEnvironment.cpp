@@ -52,7 +52,7 @@ long ProcessEnvironment::raiseOpenFileLimit() {
         }
     }
     return limit.rlim_cur == RLIM_INFINITY ? std::numeric_limits<long>::max()
-                                          : static_cast<long>(limit.rlim_cur);
+                                           : static_cast<long>(limit.rlim_cur);
 }
 
 std::string ProcessEnvironment::homeDirectory() {

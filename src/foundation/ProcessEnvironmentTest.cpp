@@ -1,5 +1,3 @@
-#include "ProcessEnvironment.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -7,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "ProcessEnvironment.h"
 #include "SystemError.h"
 #include "UserNotification.h"
 

@@ -33,4 +33,6 @@ uint8_t* RawMessage::data(bool takeOwnership) {
     return result;
 }
 
-long RawMessage::liveInstances() { return liveInstances_.load(std::memory_order_relaxed); }
+long RawMessage::liveInstances() {
+    return liveInstances_.load(std::memory_order_relaxed);
+}

@@ -5,7 +5,9 @@ void StopWatch::start() {
     stop_ = {};
 }
 
-void StopWatch::stop() { stop_ = Clock::now(); }
+void StopWatch::stop() {
+    stop_ = Clock::now();
+}
 
 double StopWatch::elapsedSeconds() const {
     return std::chrono::duration<double>(stop_ - start_).count();

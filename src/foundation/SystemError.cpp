@@ -10,4 +10,6 @@ std::string SystemError::text(int errorNumber) {
     return message;
 }
 
-std::string SystemError::last() { return text(errno); }
+std::string SystemError::last() {
+    return text(errno);
+}

@@ -1,9 +1,9 @@
-#include "ThreadMessageQueue.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
+
+#include "ThreadMessageQueue.h"
 
 namespace {
 

@@ -28,7 +28,9 @@ int32_t hoursToSeconds(int32_t hours) {
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(hours) * 3600));
 }
 
-bool isLeapYear(unsigned year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeapYear(unsigned year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 unsigned daysInMonth(unsigned year, unsigned month) {
     static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -89,15 +91,16 @@ WallClockTime::WallClockTime(uint16_t year, uint16_t month, uint16_t day, uint16
     }
     // As a file time: 100-nanosecond units since 1970, then scaled and split like any time.
     const int64_t days = daysFromCivil(year, month, day);
-    const int64_t ticks = ((days * 86400 + hour * 3600 + minute * 60 + second) * 1000 +
-                           millisecond) * 10000;
+    const int64_t ticks =
+        ((days * 86400 + hour * 3600 + minute * 60 + second) * 1000 + millisecond) * 10000;
     splitSeconds(static_cast<double>(ticks) * 1e-7, epochTimeSecondsInUtc_, microseconds_);
     epochTimeSecondsInUtc_ -= static_cast<uint32_t>(tzOffsetFromUtcToLocalSeconds_);
 }
 
 bool WallClockTime::pack(ObjectPacker& packer) const {
     // Written as 32-bit signed values, so stamps after 2038 keep the form stored records use.
-    packer.pack("epochTimeSecondsInUtc", static_cast<long>(static_cast<int32_t>(epochTimeSecondsInUtc_)));
+    packer.pack("epochTimeSecondsInUtc",
+                static_cast<long>(static_cast<int32_t>(epochTimeSecondsInUtc_)));
     packer.pack("microseconds", static_cast<long>(static_cast<int32_t>(microseconds_)));
     packer.pack("tzOffsetFromUtcToLocalSeconds", static_cast<long>(tzOffsetFromUtcToLocalSeconds_));
     return true;
@@ -129,7 +132,8 @@ void WallClockTime::setTzOffsetHours(int32_t hours) {
 }
 
 double WallClockTime::asLocalSeconds() const {
-    const uint32_t local = epochTimeSecondsInUtc_ + static_cast<uint32_t>(tzOffsetFromUtcToLocalSeconds_);
+    const uint32_t local =
+        epochTimeSecondsInUtc_ + static_cast<uint32_t>(tzOffsetFromUtcToLocalSeconds_);
     return static_cast<double>(local) + static_cast<double>(microseconds_) * kMicrosecondFactor;
 }
 
@@ -145,14 +149,15 @@ WallClockTime::CivilTime WallClockTime::civilFromSeconds(uint32_t seconds) {
     const int64_t z = days + 719468;
     const int64_t era = z / 146097;
     const auto dayOfEra = static_cast<unsigned>(z - era * 146097);
-    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
     const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
     const unsigned mp = (5 * dayOfYear + 2) / 153;
     const unsigned day = dayOfYear - (153 * mp + 2) / 5 + 1;
     const unsigned month = mp < 10 ? mp + 3 : mp - 9;
     const int64_t year = static_cast<int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
     return {static_cast<int>(year), static_cast<int>(month), static_cast<int>(day),
-            secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60};
+            secondOfDay / 3600,     secondOfDay / 60 % 60,   secondOfDay % 60};
 }
 
 void WallClockTime::getDate(int& day, int& month, int& year, int32_t offsetSeconds) const {

@@ -1,11 +1,10 @@
-#include "WallClockTime.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <random>
 
+#include "WallClockTime.h"
 #include "XmlPacker.h"
 
 namespace {
@@ -69,7 +68,8 @@ TEST(WallClockTimeTest, OffsetChangesFieldsButNotTheInstant) {
     stamp.getLocalTime(hour, minute, second, micro);
     EXPECT_EQ(hour, 7);
     EXPECT_EQ(micro, 250000);
-    EXPECT_EQ(stamp.asLocalSeconds(), 1268654400.0 - 5 * 3600 + 250000 * WallClockTime::kMicrosecondFactor);
+    EXPECT_EQ(stamp.asLocalSeconds(),
+              1268654400.0 - 5 * 3600 + 250000 * WallClockTime::kMicrosecondFactor);
 }
 
 TEST(WallClockTimeTest, DoubleSplitRoundsToTheMicrosecond) {
@@ -123,8 +123,14 @@ TEST(WallClockTimeTest, CalendarFieldsRoundTrip) {
 TEST(WallClockTimeTest, CalendarAgreesWithTheCLibraryFrom1970To2106) {
     std::mt19937 random(20101);
     std::uniform_int_distribution<uint32_t> anySecond(0, UINT32_MAX);
-    std::vector<uint32_t> instants = {0u, 59u, 86399u, 86400u, 951782400u /* 2000-02-29 */,
-                                      2147483647u, 2147483648u, 4107542400u /* 2100-03-01 */,
+    std::vector<uint32_t> instants = {0u,
+                                      59u,
+                                      86399u,
+                                      86400u,
+                                      951782400u /* 2000-02-29 */,
+                                      2147483647u,
+                                      2147483648u,
+                                      4107542400u /* 2100-03-01 */,
                                       UINT32_MAX};
     for (int i = 0; i < 20000; ++i) {
         instants.push_back(anySecond(random));
@@ -219,8 +225,9 @@ TEST(WallClockTimeTest, PacksThreeNamedFields) {
 }
 
 TEST(WallClockTimeTest, UnpackStopsAtTheFirstMissingField) {
-    const std::string text = "<s><epochTimeSecondsInUtc>77</epochTimeSecondsInUtc>"
-                             "<tzOffsetFromUtcToLocalSeconds>3600</tzOffsetFromUtcToLocalSeconds></s>";
+    const std::string text =
+        "<s><epochTimeSecondsInUtc>77</epochTimeSecondsInUtc>"
+        "<tzOffsetFromUtcToLocalSeconds>3600</tzOffsetFromUtcToLocalSeconds></s>";
     RawMessage message(text.data(), static_cast<uint32_t>(text.size()));
     XmlPacker reader("s");
     reader.beginUnpacking(message);

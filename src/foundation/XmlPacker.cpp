@@ -26,9 +26,13 @@ std::string printElement(const TiXmlElement& element) {
 
 }  // namespace
 
-void XmlPacker::ElementDeleter::operator()(TiXmlElement* element) const { delete element; }
+void XmlPacker::ElementDeleter::operator()(TiXmlElement* element) const {
+    delete element;
+}
 
-XmlPacker::XmlPacker(std::string name) : ObjectPacker(std::move(name)) { beginPacking(); }
+XmlPacker::XmlPacker(std::string name) : ObjectPacker(std::move(name)) {
+    beginPacking();
+}
 
 XmlPacker::~XmlPacker() = default;
 
@@ -36,7 +40,9 @@ void XmlPacker::setCurrentElement(std::unique_ptr<TiXmlElement> element) {
     current_.reset(element.release());
 }
 
-void XmlPacker::beginPacking() { setCurrentElement(std::make_unique<TiXmlElement>(name())); }
+void XmlPacker::beginPacking() {
+    setCurrentElement(std::make_unique<TiXmlElement>(name()));
+}
 
 std::unique_ptr<TiXmlElement> XmlPacker::parseFirstElement(const std::string& text) {
     TiXmlDocument document;
@@ -87,8 +93,7 @@ bool XmlPacker::writeToFile(const std::string& path) const {
 
 bool XmlPacker::readFromFile(const std::string& path) {
     std::string bytes;
-    if (!FileIo::readWholeFile(path, bytes, std::numeric_limits<int32_t>::max()) ||
-        bytes.empty()) {
+    if (!FileIo::readWholeFile(path, bytes, std::numeric_limits<int32_t>::max()) || bytes.empty()) {
         return false;
     }
     beginPacking();
@@ -110,7 +115,9 @@ void XmlPacker::pack(const std::string& name, char value) {
     appendTextElement(name, value == '\0' ? std::string() : std::string(1, value));
 }
 
-void XmlPacker::pack(const std::string& name, bool value) { appendTextElement(name, value ? "1" : "0"); }
+void XmlPacker::pack(const std::string& name, bool value) {
+    appendTextElement(name, value ? "1" : "0");
+}
 
 void XmlPacker::pack(const std::string& name, int value) {
     appendTextElement(name, std::to_string(value));

@@ -1,11 +1,10 @@
-#include "XmlPacker.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "FileIo.h"
+#include "XmlPacker.h"
 
 namespace {
 
@@ -188,7 +187,8 @@ TEST(XmlPackerTest, NestedRecordsTravelAsMessages) {
 
 TEST(XmlPackerTest, OnlyTheFirstElementCountsAndGarbageLeavesNoRecord) {
     XmlPacker reader("r");
-    reader.beginUnpacking(messageOf("<?xml version=\"1.0\"?><!-- c --><a x=\"1\"><v>3</v></a><b/>"));
+    reader.beginUnpacking(
+        messageOf("<?xml version=\"1.0\"?><!-- c --><a x=\"1\"><v>3</v></a><b/>"));
     ASSERT_NE(reader.attributeValue("x"), nullptr);
     EXPECT_STREQ(reader.attributeValue("x"), "1");
     EXPECT_EQ(reader.attributeValue("X"), nullptr);

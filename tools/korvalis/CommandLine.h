@@ -10,8 +10,8 @@
 // "--out=DIR", possibly repeated) and flags ("--html"). "--" ends the options.
 class CommandLine {
 public:
-    CommandLine(const std::vector<std::string>& arguments, const std::set<std::string>& valueOptions,
-                const std::set<std::string>& flags = {});
+    CommandLine(const std::vector<std::string>& arguments,
+                const std::set<std::string>& valueOptions, const std::set<std::string>& flags = {});
 
     // False when an unknown option or a missing value was met; error() says which.
     bool isValid() const { return error_.empty(); }

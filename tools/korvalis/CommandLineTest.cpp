@@ -1,6 +1,6 @@
-#include "CommandLine.h"
-
 #include <gtest/gtest.h>
+
+#include "CommandLine.h"
 
 namespace {
 

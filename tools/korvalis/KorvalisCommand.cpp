@@ -7,7 +7,9 @@ KorvalisCommandRegistry& KorvalisCommandRegistry::instance() {
     return registry;
 }
 
-void KorvalisCommandRegistry::add(KorvalisCommand command) { commands_.push_back(std::move(command)); }
+void KorvalisCommandRegistry::add(KorvalisCommand command) {
+    commands_.push_back(std::move(command));
+}
 
 const KorvalisCommand* KorvalisCommandRegistry::find(const std::string& name) const {
     for (const KorvalisCommand& command : commands_) {

@@ -23,8 +23,8 @@ void printStamp(const WallClockTime& stamp) {
     std::printf("file_name_seconds: %08x\n", stamp.epochTimeSecondsInUtc());
     stamp.getDate(day, month, year, 0);
     stamp.getTime(hour, minute, second, microseconds, 0);
-    std::printf("utc: %04d-%02d-%02d %02d:%02d:%02d.%06d\n", year, month, day, hour, minute,
-                second, microseconds);
+    std::printf("utc: %04d-%02d-%02d %02d:%02d:%02d.%06d\n", year, month, day, hour, minute, second,
+                microseconds);
     stamp.getLocalDate(day, month, year);
     stamp.getLocalTime(hour, minute, second, microseconds);
     std::printf("local: %04d-%02d-%02d %02d:%02d:%02d.%06d\n", year, month, day, hour, minute,
@@ -53,8 +53,9 @@ int runTime(const std::vector<std::string>& arguments) {
     if (auto hours = line.value("offset-hours")) {
         long value = 0;
         if (!CommandLine::parseLong(*hours, value) || value < -24 || value > 24) {
-            std::fprintf(stderr, "korvalis time: --offset-hours must be a whole number of hours "
-                                 "between -24 and 24\n");
+            std::fprintf(stderr,
+                         "korvalis time: --offset-hours must be a whole number of hours "
+                         "between -24 and 24\n");
             return kExitUsage;
         }
         stamp.setTzOffsetHours(static_cast<int32_t>(value));
