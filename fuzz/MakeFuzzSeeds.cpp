@@ -26,8 +26,16 @@ Seeds xmlPackerSeeds() {
             "<record><event>e</event></record>"};
 }
 
+Seeds xmlTextParserSeeds() {
+    return {"<?xml version=\"1.0\" ?>\n<a x=\"/>\" y='>'><b/><!-- <c> --><![CDATA[<d>]]></a>",
+            "\xEF\xBB\xBF<r>\xE0<!--<a><a>--></r>",
+            "<?xml version='1.0' encoding='ISO-8859-1'?><r>\xE9<b>&#x41;&lt;</b></r>",
+            "<!DOCTYPE r><r a='1' b=\"2\"><s/></r></x><t/>"};
+}
+
 const std::map<std::string, std::function<Seeds()>> kSeedMakers = {
     {"fuzz_xml_packer", xmlPackerSeeds},
+    {"fuzz_xml_text_parser", xmlTextParserSeeds},
 };
 
 }  // namespace
