@@ -316,8 +316,15 @@ bool XmlTextParser::parse(std::string text, TiXmlDocument& document, std::string
     // those reads inside the buffer.
     text.resize(std::min(text.size(), text.find('\0')));
     text.append(4, '\0');
+    // Without a tab size TinyXML skips tracking rows and columns (a tenth of its time); they are
+    // tracked on a second pass when there is an error to place.
+    document.SetTabSize(0);
     document.Parse(text.c_str());
     if (document.Error()) {
+        document.Clear();
+        document.ClearError();
+        document.SetTabSize(4);
+        document.Parse(text.c_str());
         if (error != nullptr) {
             *error = std::string(document.ErrorDesc()) + " (line " +
                      std::to_string(document.ErrorRow()) + ", column " +

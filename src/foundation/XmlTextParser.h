@@ -21,7 +21,8 @@ public:
     // Reading stops at the first NUL byte, as TinyXML's does.
     static int nestingDepth(std::string_view text, std::string* error = nullptr);
 
-    // Parses `text` into `document` (which is cleared first). False when the check refuses the
-    // text or TinyXML reports an error; `error` then gives the reason in words.
+    // Parses `text` into `document` (which is cleared first; its nodes carry no row and column).
+    // False when the check refuses the text or TinyXML reports an error; `error` then gives the
+    // reason in words and the place.
     static bool parse(std::string text, TiXmlDocument& document, std::string* error = nullptr);
 };
