@@ -34,6 +34,14 @@ void JexAnnotation::setCustomData(std::string custom, std::string originalFileNa
     hasCustomData_ = true;
 }
 
+void JexAnnotation::packCustomData(ObjectPacker& packer) const {
+    if (hasCustomData_) {
+        packer.pack("custom", custom_);
+        packer.pack("originalfilename", originalFileName_);
+        packer.pack("storedfilepath", storedFilePath_);
+    }
+}
+
 bool JexAnnotation::pack(ObjectPacker& packer) const {
     packer.pack("user", user_);
     packer.pack("labeltitle", labelTitle_);
@@ -47,11 +55,7 @@ bool JexAnnotation::pack(ObjectPacker& packer) const {
     if (timeStamp_) {
         packer.pack("ts", static_cast<long>(timeStamp_->epochTimeSecondsInUtc()));
     }
-    if (hasCustomData_) {
-        packer.pack("custom", custom_);
-        packer.pack("originalfilename", originalFileName_);
-        packer.pack("storedfilepath", storedFilePath_);
-    }
+    packCustomData(packer);
     return true;
 }
 
@@ -67,11 +71,7 @@ void JexAnnotation::packAsRecordElement(ObjectPacker& packer) const {
     packer.pack("labeldata", labelData_);
     packer.pack("index", index_);
     packer.pack("location", location_);
-    if (hasCustomData_) {
-        packer.pack("custom", custom_);
-        packer.pack("originalfilename", originalFileName_);
-        packer.pack("storedfilepath", storedFilePath_);
-    }
+    packCustomData(packer);
     packer.pack("event", event_);
 }
 

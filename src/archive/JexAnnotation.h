@@ -79,6 +79,9 @@ public:
     bool eventContains(const std::string& text) const;
 
 private:
+    // "custom", "originalfilename", "storedfilepath", when flagged.
+    void packCustomData(ObjectPacker& packer) const;
+
     std::string user_;
     std::string labelTitle_;
     std::string labelData_;

@@ -1,8 +1,10 @@
 #include "JexSession.h"
 
 #include <sys/stat.h>
+#include <time.h>
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -71,6 +73,21 @@ JexSession::FileIdentity JexSession::identify(const std::string& path) {
     return identity;
 }
 
+bool JexSession::isSameSettledVersion(const FileIdentity& identity) const {
+    if (!(identity == lastIdentity_)) {
+        return false;
+    }
+    // File times advance in coarse steps: a file rewritten with the same size within the step
+    // of the version read looks the same. Only versions older than that are trusted unread.
+    constexpr int64_t kTimeStepNanoseconds = 2'000'000'000;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t nowNanoseconds = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+    return !identity.exists ||
+           nowNanoseconds - std::max(identity.modifiedNanoseconds, identity.changedNanoseconds) >
+               kTimeStepNanoseconds;
+}
+
 JexSession::RecordState JexSession::fail(RecordState state, const std::string& error) {
     state_ = state;
     lastError_ = error;
@@ -92,7 +109,7 @@ JexSession::RecordState JexSession::reload(bool& changed) {
     if (recordPath_.empty()) {
         return fail(state_, "The session " + label_.labelText() + " has no record to reload.");
     }
-    if (state_ != RecordState::kNotRead && identify(recordPath_) == lastIdentity_) {
+    if (state_ != RecordState::kNotRead && isSameSettledVersion(identify(recordPath_))) {
         return state_;
     }
     return readFromDisk(changed);
@@ -266,7 +283,7 @@ bool JexSession::refuseSave(const std::string& error, std::string* out) {
 
 bool JexSession::diskMatchesLastRead() {
     const FileIdentity identity = identify(recordPath_);
-    if (identity == lastIdentity_) {
+    if (isSameSettledVersion(identity)) {
         return true;
     }
     if (identity.exists != lastIdentity_.exists) {
@@ -380,10 +397,8 @@ std::vector<size_t> JexSession::findAnnotations(const std::string& text) const {
 std::vector<JexAnnotation> JexSession::annotationsContaining(const std::string& text) const {
     std::lock_guard lock(mutex_);
     std::vector<JexAnnotation> found;
-    for (const JexAnnotation& annotation : annotations_) {
-        if (annotation.eventContains(text)) {
-            found.push_back(annotation);
-        }
+    for (const size_t index : findAnnotations(text)) {
+        found.push_back(annotations_[index]);
     }
     return found;
 }

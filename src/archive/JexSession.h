@@ -50,9 +50,10 @@ public:
     RecordState load(const std::string& databasesDirectory);
 
     // Reads the record again. `changed` is true when the annotation list was replaced (or
-    // emptied because the record went away). The file is read only when its size, time or
-    // identity changed, and parsed only when its bytes did, so calling this twice a second is
-    // cheap. A record that has become unreadable leaves the list as it was.
+    // emptied because the record went away). The file is read only when its size, times or
+    // identity changed (or it changed within the last two seconds, closer than file times can
+    // tell apart), and parsed only when its bytes did, so calling this twice a second is cheap.
+    // A record that has become unreadable leaves the list as it was.
     RecordState reload(bool& changed);
 
     // Makes LABEL.xml of `databasesDirectory` this session's record without reading it: the
@@ -130,6 +131,8 @@ private:
         bool operator==(const FileIdentity&) const = default;
     };
     static FileIdentity identify(const std::string& path);
+    // True when `identity` is the version last read or written and old enough to be sure of.
+    bool isSameSettledVersion(const FileIdentity& identity) const;
 
     RecordState readFromDisk(bool& changed);
     // Reads the annotations of a record's text; with `eventFilter`, only those whose event
