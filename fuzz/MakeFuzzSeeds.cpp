@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "JexSession.h"
 #include "WallClockTime.h"
 #include "XmlPacker.h"
 
@@ -26,8 +27,39 @@ Seeds xmlPackerSeeds() {
             "<record><event>e</event></record>"};
 }
 
+Seeds xmlTextParserSeeds() {
+    return {"<?xml version=\"1.0\" ?>\n<a x=\"/>\" y='>'><b/><!-- <c> --><![CDATA[<d>]]></a>",
+            "\xEF\xBB\xBF<r>\xE0<!--<a><a>--></r>",
+            "<?xml version='1.0' encoding='ISO-8859-1'?><r>\xE9<b>&#x41;&lt;</b></r>",
+            "<!DOCTYPE r><r a='1' b=\"2\"><s/></r></x><t/>"};
+}
+
+Seeds sessionRecordSeeds() {
+    JexSession session("COURT1", 2010, 3, 15);
+    JexAnnotation annotation;
+    WallClockTime stamp(1268661600.0, 0);
+    stamp.setTzOffsetHours(-5);
+    annotation.setDisplayTime(stamp);
+    annotation.setUser("Recorder");
+    annotation.setLabelTitle("Speaker");
+    annotation.setLabelData("Judge Amsel");
+    annotation.setEvent("Objection <sustained> & noted");
+    session.addAnnotation(annotation);
+    annotation.setCustomData("note", "a.wav", "/x/a.wav");
+    annotation.setEvent("");
+    session.addAnnotation(annotation);
+    session.addCopyMarkers(stamp, WallClockTime(1268662200.5, 0));
+    return {session.recordText(),
+            "<?xml version=\"1.0\" ?>\n<database date=\"20100315\" location=\"COURT1\">"
+            "<annotations><annotation ts=\"1268661600.500000\" createdbyuser=\"rec\" "
+            "index=\"3\">S&#233;ance &lt;2&gt;</annotation><note/></annotations></database>",
+            "<database date=\"20100315\" location=\"COURT1\">\n    <annotations />\n</database>"};
+}
+
 const std::map<std::string, std::function<Seeds()>> kSeedMakers = {
+    {"fuzz_session_record", sessionRecordSeeds},
     {"fuzz_xml_packer", xmlPackerSeeds},
+    {"fuzz_xml_text_parser", xmlTextParserSeeds},
 };
 
 }  // namespace

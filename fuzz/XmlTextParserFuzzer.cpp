@@ -1,0 +1,43 @@
+// Checks the nesting bound against TinyXML itself: whenever the check accepts a text, the tree
+// TinyXML builds from it must be no deeper than the bound the check gave.
+
+#include <tinyxml.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "XmlTextParser.h"
+
+namespace {
+
+int treeDepth(const TiXmlNode* node) {
+    int deepest = 0;
+    for (const TiXmlNode* child = node->FirstChild(); child != nullptr;
+         child = child->NextSibling()) {
+        const int below = treeDepth(child) + (child->ToElement() != nullptr ? 1 : 0);
+        deepest = below > deepest ? below : deepest;
+    }
+    return deepest;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const int bound = XmlTextParser::nestingDepth(text);
+    if (bound < 0) {
+        return 0;
+    }
+    std::string padded = text.substr(0, text.find('\0'));
+    padded.append(4, '\0');
+    TiXmlDocument document;
+    document.Parse(padded.c_str());
+    if (treeDepth(&document) > bound) {
+        std::abort();
+    }
+    TiXmlDocument checked;
+    XmlTextParser::parse(text, checked);
+    return 0;
+}

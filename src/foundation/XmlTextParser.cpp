@@ -1,0 +1,336 @@
+#include "XmlTextParser.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Character classes as TinyXML's parser sees them: every byte from 127 up counts as a letter.
+bool isSpace(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+bool isAsciiLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isNameStart(unsigned char c) {
+    return c >= 127 || isAsciiLetter(c) || c == '_';
+}
+bool isNameCharacter(unsigned char c) {
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':';
+}
+
+// ASCII letters compared without case.
+bool hasPrefixIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    const auto lower = [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    };
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (lower(static_cast<unsigned char>(text[i])) !=
+            lower(static_cast<unsigned char>(prefix[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Bytes TinyXML takes as one character in UTF-8 mode, by lead byte.
+int utf8Length(unsigned char c) {
+    if (c >= 0xC2 && c <= 0xDF) {
+        return 2;
+    }
+    if (c >= 0xE0 && c <= 0xEF) {
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        return 4;
+    }
+    return 1;
+}
+
+// One pass over the markup, following where TinyXML starts and ends each construct. Where TinyXML
+// could read the text differently from this pass, the text is refused rather than guessed at.
+class NestingScanner {
+public:
+    explicit NestingScanner(std::string_view text)
+        : text_(text.substr(0, std::min(text.size(), text.find('\0')))) {}
+
+    int scan(std::string* error) {
+        static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+        if (text_.substr(0, 3) == kByteOrderMark) {
+            encoding_ = Encoding::kUtf8;
+        }
+        int depth = 0;
+        int deepest = 0;
+        size_t position = 0;
+        while ((position = nextMarkup(position)) < text_.size()) {
+            const size_t start = position;
+            if (startsWith(position, "<!--")) {
+                position = findAfter(position + 4, "-->");
+            } else if (startsWith(position, "<![CDATA[")) {
+                position = findAfter(position + 9, "]]>");
+            } else if (startsWithIgnoringCase(position, "<?xml")) {
+                position = skipDeclaration(position + 5, depth == 0);
+            } else if (startsWith(position, "</")) {
+                position = skipUnknown(position + 2);
+                depth = std::max(depth - 1, 0);
+            } else if (isNameStart(at(position + 1))) {
+                // TinyXML recurses into every element, empty ones included.
+                bool opensElement = false;
+                position = skipElementTag(position + 1, opensElement);
+                deepest = std::max(deepest, depth + 1);
+                if (opensElement) {
+                    ++depth;
+                }
+            } else {
+                // Processing instructions, document types and stray '<': up to the first '>'.
+                position = skipUnknown(position + 1);
+            }
+            if (position == kRefused) {
+                return refuse(error, start);
+            }
+            if (deepest > XmlTextParser::kMaximumNestingDepth) {
+                reason_ = "elements are nested more than " +
+                          std::to_string(XmlTextParser::kMaximumNestingDepth) + " levels deep";
+                return refuse(error, start);
+            }
+        }
+        return deepest;
+    }
+
+private:
+    // TinyXML reads text in UTF-8 after a byte order mark or a declaration naming UTF-8 (or no
+    // encoding), byte by byte otherwise.
+    enum class Encoding { kUnknown, kUtf8, kLegacy };
+    static constexpr size_t kRefused = std::string_view::npos;
+
+    unsigned char at(size_t position) const {
+        return position < text_.size() ? static_cast<unsigned char>(text_[position]) : 0;
+    }
+    bool startsWith(size_t position, std::string_view prefix) const {
+        return text_.substr(position, prefix.size()) == prefix;
+    }
+    bool startsWithIgnoringCase(size_t position, std::string_view prefix) const {
+        return hasPrefixIgnoringCase(text_.substr(std::min(position, text_.size())), prefix);
+    }
+    size_t skipSpace(size_t position) const {
+        while (isSpace(at(position))) {
+            ++position;
+        }
+        return position;
+    }
+    size_t skipName(size_t position) const {
+        while (position < text_.size() && isNameCharacter(at(position))) {
+            ++position;
+        }
+        return position;
+    }
+    // The next character after the one at `position`, as TinyXML steps through text.
+    size_t nextCharacter(size_t position) const {
+        return position + (encoding_ == Encoding::kUtf8 ? utf8Length(at(position)) : 1);
+    }
+
+    // The next '<' that TinyXML meets while reading text from `position`.
+    size_t nextMarkup(size_t position) const {
+        if (encoding_ != Encoding::kUtf8) {
+            return std::min(text_.find('<', position), text_.size());
+        }
+        while (position < text_.size() && text_[position] != '<') {
+            position = nextCharacter(position);
+        }
+        return std::min(position, text_.size());
+    }
+
+    size_t findAfter(size_t position, std::string_view terminator) {
+        const size_t found = text_.find(terminator, position);
+        if (found == std::string_view::npos) {
+            reason_ = "a comment or CDATA section is not terminated";
+            return kRefused;
+        }
+        return found + terminator.size();
+    }
+
+    // Up to and including the first '>'; a '<' before it is refused.
+    size_t skipUnknown(size_t position) {
+        const size_t end = text_.find_first_of("<>", position);
+        if (end == std::string_view::npos || text_[end] == '<') {
+            reason_ = "a tag is not closed with '>' before the next '<'";
+            return kRefused;
+        }
+        return end + 1;
+    }
+
+    // A quoted value from its opening quote; returns the position after the closing quote.
+    size_t skipQuotedValue(size_t position, std::string_view* value = nullptr) {
+        const unsigned char quote = at(position);
+        size_t end = position + 1;
+        while (end < text_.size() && at(end) != quote) {
+            end = nextCharacter(end);
+        }
+        if (end >= text_.size()) {
+            reason_ = "an attribute value is not terminated";
+            return kRefused;
+        }
+        const std::string_view inside = text_.substr(position + 1, end - position - 1);
+        if (inside.find('<') != std::string_view::npos) {
+            reason_ = "an attribute value holds '<'";
+            return kRefused;
+        }
+        if (value != nullptr) {
+            *value = inside;
+        }
+        return end + 1;
+    }
+
+    // name, blanks, '=', blanks, quoted value.
+    size_t skipAttribute(size_t position, std::string_view* value = nullptr) {
+        if (!isNameStart(at(position))) {
+            reason_ = "a tag holds something that is not an attribute";
+            return kRefused;
+        }
+        position = skipSpace(skipName(position));
+        if (at(position) != '=') {
+            reason_ = "an attribute has no '='";
+            return kRefused;
+        }
+        position = skipSpace(position + 1);
+        if (at(position) != '"' && at(position) != '\'') {
+            reason_ = "an attribute value is not quoted";
+            return kRefused;
+        }
+        return skipQuotedValue(position, value);
+    }
+
+    // From the element name to the end of its start tag.
+    size_t skipElementTag(size_t position, bool& opensElement) {
+        position = skipName(position);
+        for (;;) {
+            position = skipSpace(position);
+            const unsigned char c = at(position);
+            if (c == '>') {
+                opensElement = true;
+                return position + 1;
+            }
+            if (c == '/') {
+                if (at(position + 1) != '>') {
+                    reason_ = "'/' in a tag is not followed by '>'";
+                    return kRefused;
+                }
+                return position + 2;
+            }
+            if (c == 0) {
+                reason_ = "a tag is not closed";
+                return kRefused;
+            }
+            position = skipAttribute(position);
+            if (position == kRefused) {
+                return kRefused;
+            }
+        }
+    }
+
+    // TinyXML reads the declaration's version, encoding and standalone values as quoted
+    // attributes and steps over anything else word by word, ending at the first '>' it meets
+    // between them. Followed exactly, so that both end in the same place. A declaration at the
+    // top level sets the encoding of everything after it while none is known yet.
+    size_t skipDeclaration(size_t position, bool topLevel) {
+        std::string_view encodingName;
+        for (;;) {
+            if (at(position) == '>') {
+                break;
+            }
+            position = skipSpace(position);
+            const unsigned char c = at(position);
+            if (c == 0 || c == '<' || c >= 127) {
+                reason_ = "the XML declaration is malformed";
+                return kRefused;
+            }
+            const bool isEncoding = startsWithIgnoringCase(position, "encoding");
+            if (isEncoding || startsWithIgnoringCase(position, "version") ||
+                startsWithIgnoringCase(position, "standalone")) {
+                std::string_view value;
+                position = skipAttribute(position, &value);
+                if (position == kRefused) {
+                    return kRefused;
+                }
+                if (isEncoding) {
+                    encodingName = value;
+                }
+            } else {
+                while (at(position) != 0 && at(position) != '>' && !isSpace(at(position))) {
+                    if (at(position) == '<' || at(position) >= 127) {
+                        reason_ = "the XML declaration is malformed";
+                        return kRefused;
+                    }
+                    ++position;
+                }
+            }
+        }
+        if (topLevel && encoding_ == Encoding::kUnknown) {
+            // TinyXML decides on the value with its entities resolved; such values are refused.
+            if (std::any_of(encodingName.begin(), encodingName.end(), [](char c) {
+                    return c == '&' || static_cast<unsigned char>(c) >= 127;
+                })) {
+                reason_ = "the XML declaration names an unreadable encoding";
+                return kRefused;
+            }
+            encoding_ = encodingName.empty() || hasPrefixIgnoringCase(encodingName, "utf-8") ||
+                                hasPrefixIgnoringCase(encodingName, "utf8")
+                            ? Encoding::kUtf8
+                            : Encoding::kLegacy;
+        }
+        return position + 1;
+    }
+
+    int refuse(std::string* error, size_t position) const {
+        if (error != nullptr) {
+            const size_t line = 1 + std::count(text_.begin(), text_.begin() + position, '\n');
+            *error = reason_ + " (line " + std::to_string(line) + ")";
+        }
+        return -1;
+    }
+
+    std::string_view text_;
+    Encoding encoding_ = Encoding::kUnknown;
+    std::string reason_;
+};
+
+}  // namespace
+
+int XmlTextParser::nestingDepth(std::string_view text, std::string* error) {
+    return NestingScanner(text).scan(error);
+}
+
+bool XmlTextParser::parse(std::string text, TiXmlDocument& document, std::string* error) {
+    document.Clear();
+    document.ClearError();
+    if (nestingDepth(text, error) < 0) {
+        return false;
+    }
+    // TinyXML would read on past a NUL byte in places; the check stopped at the first one. It also
+    // steps a few bytes past the terminator after some unterminated constructs: the padding keeps
+    // those reads inside the buffer.
+    text.resize(std::min(text.size(), text.find('\0')));
+    text.append(4, '\0');
+    // Without a tab size TinyXML skips tracking rows and columns (a tenth of its time); they are
+    // tracked on a second pass when there is an error to place.
+    document.SetTabSize(0);
+    document.Parse(text.c_str());
+    if (document.Error()) {
+        document.Clear();
+        document.ClearError();
+        document.SetTabSize(4);
+        document.Parse(text.c_str());
+        if (error != nullptr) {
+            *error = std::string(document.ErrorDesc()) + " (line " +
+                     std::to_string(document.ErrorRow()) + ", column " +
+                     std::to_string(document.ErrorCol()) + ")";
+        }
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <string>
+
+#include "XmlPacker.h"
+#include "XmlTextParser.h"
+
+namespace {
+
+// The element nesting TinyXML actually built.
+int treeDepth(const TiXmlNode* node) {
+    int deepest = 0;
+    for (const TiXmlNode* child = node->FirstChild(); child != nullptr;
+         child = child->NextSibling()) {
+        deepest = std::max(deepest, treeDepth(child) + (child->ToElement() != nullptr ? 1 : 0));
+    }
+    return deepest;
+}
+
+std::string repeated(const std::string& piece, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
+// Checks the bound against what TinyXML builds from the same text.
+void expectBoundHolds(const std::string& text) {
+    const int bound = XmlTextParser::nestingDepth(text);
+    ASSERT_GE(bound, 0) << text;
+    TiXmlDocument document;
+    document.Parse(text.c_str());
+    EXPECT_LE(treeDepth(&document), bound) << text;
+}
+
+TEST(XmlTextParserTest, CountsElementNestingAsTinyXmlReadsIt) {
+    EXPECT_EQ(XmlTextParser::nestingDepth("<a><b/><c><d>x</d></c></a>"), 3);
+    EXPECT_EQ(XmlTextParser::nestingDepth("<a><b><c/></b></a>"), 3);
+    // Markup inside comments, CDATA and attribute values does not nest.
+    EXPECT_EQ(XmlTextParser::nestingDepth("<a><!-- <b><c> --><![CDATA[<d><e>]]></a>"), 1);
+    EXPECT_EQ(XmlTextParser::nestingDepth("<a x=\"/>\" y='>'><b/></a>"), 2);
+    EXPECT_EQ(XmlTextParser::nestingDepth("<?xml version=\"1.0\" ?>\n<!DOCTYPE r>\n<r/>"), 1);
+    EXPECT_EQ(XmlTextParser::nestingDepth(""), 0);
+    // Text after a NUL byte is not read.
+    EXPECT_EQ(XmlTextParser::nestingDepth(std::string("<a>\0<b><c>", 10)), 1);
+    for (const char* text :
+         {"<a><b/><c><d>x</d></c></a>", "<a x=\"/>\" y='>'><b/></a>", "<a><!-- <b> --></a>",
+          "<?xml version='1.0'?><r><s></s></r><t><u/></t>", "<a>&lt;<b>&#x41;</b></a>",
+          "</x><a></a></a><b><c></c></b>"}) {
+        expectBoundHolds(text);
+    }
+}
+
+TEST(XmlTextParserTest, RefusesNestingDeeperThanTheLimitWithoutParsing) {
+    const int limit = XmlTextParser::kMaximumNestingDepth;
+    TiXmlDocument document;
+    EXPECT_TRUE(XmlTextParser::parse(repeated("<a>", limit) + repeated("</a>", limit), document));
+    EXPECT_EQ(treeDepth(&document), limit);
+
+    std::string error;
+    EXPECT_EQ(XmlTextParser::nestingDepth(repeated("<a>", limit + 1), &error), -1);
+    EXPECT_NE(error.find("nested more than 100 levels"), std::string::npos) << error;
+
+    // A third of a megabyte of open tags overflowed TinyXML's stack before the check existed.
+    EXPECT_FALSE(XmlTextParser::parse(repeated("<a>", 100000), document, &error));
+    XmlPacker packer("record");
+    const std::string deep = repeated("<record>", 100000);
+    packer.beginUnpacking(RawMessage(deep.data(), static_cast<uint32_t>(deep.size())));
+    EXPECT_EQ(packer.packedText(), "");
+}
+
+TEST(XmlTextParserTest, RefusesMarkupTinyXmlCouldReadDifferently) {
+    for (const char* text : {
+             "<a x=\"<b>\"/>",                       // '<' inside an attribute value
+             "<a x=1/>",                             // unquoted value
+             "<a x/>",                               // attribute without value
+             "<a><!-- open",                         // unterminated comment
+             "<a><![CDATA[ open",                    // unterminated CDATA
+             "<a x=\"open/>",                        // unterminated value
+             "<!DOCTYPE a [<!ELEMENT a ANY>]><a/>",  // '<' inside a declaration
+             "<?xml encoding=\"UTF&#45;8\"?><a/>",   // encoding known only after entities
+         }) {
+        std::string error;
+        EXPECT_EQ(XmlTextParser::nestingDepth(text, &error), -1) << text;
+        EXPECT_FALSE(error.empty());
+    }
+    std::string error;
+    XmlTextParser::nestingDepth("<a>\n\n<b x=5/></a>", &error);
+    EXPECT_NE(error.find("(line 3)"), std::string::npos) << error;
+}
+
+TEST(XmlTextParserTest, FollowsTinyXmlThroughUtf8Characters) {
+    // In UTF-8 mode (a declaration without encoding, or a byte order mark) TinyXML takes a lead
+    // byte and the bytes after it as one character, so "\xE0<!" is text, not a comment: the
+    // elements after it nest.
+    const std::string hidden = "\xE0<!--" + repeated("<a>", 150) + "-->";
+    std::string error;
+    EXPECT_EQ(XmlTextParser::nestingDepth("<?xml version=\"1.0\"?><r>" + hidden, &error), -1);
+    EXPECT_EQ(XmlTextParser::nestingDepth("\xEF\xBB\xBF<r>" + hidden), -1);
+    // Without a declaration, and with a single-byte encoding, the comment hides them.
+    EXPECT_EQ(XmlTextParser::nestingDepth("<r>" + hidden + "</r>"), 1);
+    EXPECT_EQ(XmlTextParser::nestingDepth("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>" +
+                                          hidden + "</r>"),
+              1);
+    // A lead byte also swallows a closing quote: the value then runs on over the elements.
+    EXPECT_EQ(XmlTextParser::nestingDepth("<?xml version=\"1.0\"?><r a=\"\xE0\"><b/></r>"), -1);
+    expectBoundHolds("<r a=\"\xE0\"><b/></r>");
+    // TinyXML skips byte order marks as blanks inside tags in UTF-8 mode; such tags are refused.
+    EXPECT_EQ(XmlTextParser::nestingDepth("\xEF\xBB\xBF<r \xEF\xBB\xBF><b/></r>"), -1);
+    expectBoundHolds("\xEF\xBB\xBF<r>\xEF\xBB\xBF<b/></r>");
+}
+
+TEST(XmlTextParserTest, ReportsTinyXmlErrorsWithTheirPlace) {
+    TiXmlDocument document;
+    std::string error;
+    EXPECT_FALSE(XmlTextParser::parse("<a>\n<b></a>", document, &error));
+    EXPECT_NE(error.find("line"), std::string::npos) << error;
+    EXPECT_TRUE(XmlTextParser::parse("<a x=\"1\">text &amp; more</a>", document, &error));
+    ASSERT_NE(document.RootElement(), nullptr);
+    EXPECT_STREQ(document.RootElement()->GetText(), "text & more");
+}
+
+}  // namespace
