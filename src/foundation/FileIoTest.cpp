@@ -39,6 +39,17 @@ TEST_F(FileIoTest, AtomicWriteReplacesTheFileAndLeavesNoTemporary) {
     EXPECT_NE(permissions & fs::perms::owner_read, fs::perms::none);
 }
 
+TEST_F(FileIoTest, PrivateAtomicWriteIsReadableByItsOwnerOnly) {
+    ASSERT_TRUE(FileIo::writeFileAtomically(path("key.xml"), "old"));
+    ASSERT_TRUE(FileIo::writePrivateFileAtomically(path("key.xml"), "secret"));
+    std::string bytes;
+    ASSERT_TRUE(FileIo::readWholeFile(path("key.xml"), bytes));
+    EXPECT_EQ(bytes, "secret");
+    EXPECT_EQ(fs::status(path("key.xml")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(entryCount(), 1u);
+}
+
 TEST_F(FileIoTest, FailedRenameKeepsTheTargetAndRemovesTheTemporary) {
     // A non-empty directory cannot be replaced by a file: the rename step fails.
     fs::create_directories(directory_ / "record.xml" / "inside");
