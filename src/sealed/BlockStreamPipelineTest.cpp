@@ -1,8 +1,8 @@
-#include "BlockStreamPipeline.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
+
+#include "BlockStreamPipeline.h"
 
 namespace {
 

@@ -127,7 +127,8 @@ bool isAesKeyLength(int keyLength) {
 
 const char* childText(const TiXmlElement* root, const char* name) {
     const TiXmlElement* child = root->FirstChildElement(name);
-    if (child == nullptr || child->FirstChild() == nullptr || child->FirstChild()->ToText() == nullptr) {
+    if (child == nullptr || child->FirstChild() == nullptr ||
+        child->FirstChild()->ToText() == nullptr) {
         return nullptr;
     }
     return child->FirstChild()->Value();
@@ -169,8 +170,8 @@ KorvalisEncryptedMediaFile::KorvalisEncryptedMediaFile(const std::string& encryp
                                                        bool& success)
     : encryptedDirectory_(encryptedDirectory), encryptedFileName_(encryptedFileName) {
     std::string text;
-    success = readTrailer(joinPath(encryptedDirectory, encryptedFileName), text) &&
-              parseHeader(text);
+    success =
+        readTrailer(joinPath(encryptedDirectory, encryptedFileName), text) && parseHeader(text);
 }
 
 KorvalisEncryptedMediaFile::~KorvalisEncryptedMediaFile() = default;
@@ -211,7 +212,7 @@ void KorvalisEncryptedMediaFile::setSyncToDisk(bool sync) {
     syncToDisk_ = sync;
 }
 
-#define KORVALIS_GETTER(type, name, member) \
+#define KORVALIS_GETTER(type, name, member)         \
     type KorvalisEncryptedMediaFile::name() const { \
         std::lock_guard lock(mutex_);               \
         return member;                              \
@@ -452,7 +453,7 @@ bool KorvalisEncryptedMediaFile::encrypt(const uint8_t* keyBytes, int keyLength,
         CryptoPP::AutoSeededRandomPool random;
         random.GenerateBlock(iv, sizeof iv);
         CryptoPP::CFB_Mode<CryptoPP::AES>::Encryption cfb(keyBytes, static_cast<size_t>(keyLength),
-                                                           iv);
+                                                          iv);
         CryptoPP::SHA256 originalDigest;
         CryptoPP::SHA256 encryptedDigest;
         int64_t totalBytes = 0;
@@ -530,8 +531,9 @@ bool KorvalisEncryptedMediaFile::checkBeforeDecryption(int keyLength) {
         return fail("The sealed file names a cipher or digest this program does not know");
     }
     if (keyLength != keyLength_) {
-        return fail("The key is " + std::to_string(keyLength) + " bytes long; the file was sealed " +
-                    "with a " + std::to_string(keyLength_) + "-byte key");
+        return fail("The key is " + std::to_string(keyLength) +
+                    " bytes long; the file was sealed " + "with a " + std::to_string(keyLength_) +
+                    "-byte key");
     }
     return true;
 }
@@ -620,8 +622,8 @@ bool KorvalisEncryptedMediaFile::runDecryption(const uint8_t* keyBytes, int keyL
             },
             [&](const BlockStreamPipeline::Block& block) {
                 originalDigest.Update(block.output.data(), block.size);
-                if (output && !FileIo::writeAll(output->descriptor(), block.output.data(),
-                                                block.size)) {
+                if (output &&
+                    !FileIo::writeAll(output->descriptor(), block.output.data(), block.size)) {
                     writeError = SystemError::last();
                     return false;
                 }
@@ -637,8 +639,9 @@ bool KorvalisEncryptedMediaFile::runDecryption(const uint8_t* keyBytes, int keyL
             return fail(sealedPath + " is damaged: its sealed data does not match its digest");
         }
         if (!originalMatches) {
-            return fail(sealedPath + " did not decrypt to its original content: the key is wrong "
-                                     "or the file was altered");
+            return fail(sealedPath +
+                        " did not decrypt to its original content: the key is wrong "
+                        "or the file was altered");
         }
     } catch (const CryptoPP::Exception&) {
         return fail("The sealing key was refused by the cipher");

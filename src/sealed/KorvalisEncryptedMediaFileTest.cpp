@@ -1,5 +1,3 @@
-#include "KorvalisEncryptedMediaFile.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,6 +5,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "KorvalisEncryptedMediaFile.h"
 #include "SealedTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -93,7 +92,9 @@ TEST_F(KorvalisEncryptedMediaFileTest, LayoutIsCiphertextSeparatorAndCompactTrai
     EXPECT_NE(bytes.substr(0, original.size()).find('\0'), std::string::npos);
     const std::regex expected(
         "<KorvalisEncryptedMediaFile FormatVersion=\"1\\.0\">"
-        "<OriginalFilePath>" + archive_ + "</OriginalFilePath>"
+        "<OriginalFilePath>" +
+        archive_ +
+        "</OriginalFilePath>"
         "<OriginalFileName>COURT1~4b9e1a40~250~1~2~3\\.mp3</OriginalFileName>"
         "<OriginalFileLength>100000</OriginalFileLength>"
         "<StartTime epochTime=\"1268652608\\.251\" />"
@@ -335,9 +336,9 @@ TEST_F(KorvalisEncryptedMediaFileTest, RecordedNamesOutsideTheOutputDirectoryAre
 TEST_F(KorvalisEncryptedMediaFileTest, IncompleteTrailersDoNotParse) {
     ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(1000, 8)));
     const std::string good = trailer();
-    const char* pieces[] = {"OriginalFilePath", "OriginalFileName", "OriginalFileLength",
-                            "OriginalFileHash", "EncryptedDataHash", "Cipher", "StartTime",
-                            "EndTime"};
+    const char* pieces[] = {
+        "OriginalFilePath",  "OriginalFileName", "OriginalFileLength", "OriginalFileHash",
+        "EncryptedDataHash", "Cipher",           "StartTime",          "EndTime"};
     for (const char* piece : pieces) {
         SCOPED_TRACE(piece);
         const std::string open = std::string("<") + piece;
@@ -354,7 +355,9 @@ TEST_F(KorvalisEncryptedMediaFileTest, IncompleteTrailersDoNotParse) {
     }
     const char* attributes[] = {"HashType=\"SHA256\">[0-9A-F]{64}</OriginalFileHash",
                                 "HashType=\"SHA256\">[0-9A-F]{64}</EncryptedDataHash",
-                                "Iv=\"[0-9A-F]+\"", "keyLengthBytes=\"32\"", "Mode=\"CFB\"",
+                                "Iv=\"[0-9A-F]+\"",
+                                "keyLengthBytes=\"32\"",
+                                "Mode=\"CFB\"",
                                 "<StartTime epochTime=\"[0-9.]+\"",
                                 "<EndTime epochTime=\"[0-9.]+\""};
     for (const char* attribute : attributes) {

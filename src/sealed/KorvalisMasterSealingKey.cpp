@@ -62,7 +62,8 @@ bool KorvalisMasterSealingKey::parse() {
     TiXmlDocument document;
     document.Parse(sourceText_.c_str());
     const TiXmlElement* root = document.FirstChildElement();
-    if (document.Error() || root == nullptr || std::strcmp(root->Value(), "KoMasterSealingKey") != 0) {
+    if (document.Error() || root == nullptr ||
+        std::strcmp(root->Value(), "KoMasterSealingKey") != 0) {
         return false;
     }
     const char* owner = childText(root, "Owner");

@@ -31,8 +31,7 @@ public:
 
     // A new random key of `keyLength` bytes (16, 24 or 32) for `owner`, created at
     // `creationEpochTime` (seconds); null for another length.
-    static std::unique_ptr<KorvalisMasterSealingKey> create(const std::string& owner,
-                                                            int keyLength,
+    static std::unique_ptr<KorvalisMasterSealingKey> create(const std::string& owner, int keyLength,
                                                             int64_t creationEpochTime);
 
     // True when the document parsed, its key is an AES key length (16, 24 or 32 bytes), the hash

@@ -1,8 +1,7 @@
-#include "KorvalisMasterSealingKey.h"
-
 #include <cryptopp/sha.h>
 #include <gtest/gtest.h>
 
+#include "KorvalisMasterSealingKey.h"
 #include "SealedTestSupport.h"
 
 namespace {
@@ -27,14 +26,14 @@ std::string document(const std::string& keyBytes, const std::string& hashType = 
     return "<KoMasterSealingKey><Owner>Clerk of court</Owner>"
            "<CreationDate EpochTime=\"1268652608\">2010-03-15</CreationDate>"
            "<RedMasterSealingKey>" +
-           hexOf(keyBytes) +
-           "</RedMasterSealingKey><RedMasterSealingKeyHash HashType=\"" + hashType + "\">" +
-           hash + "</RedMasterSealingKeyHash></KoMasterSealingKey>";
+           hexOf(keyBytes) + "</RedMasterSealingKey><RedMasterSealingKeyHash HashType=\"" +
+           hashType + "\">" + hash + "</RedMasterSealingKeyHash></KoMasterSealingKey>";
 }
 
 TEST(KorvalisMasterSealingKey, ReadsEveryAesKeyLength) {
     for (size_t length : {16u, 24u, 32u}) {
-        const std::string key = SealedTestSupport::mediaBytes(length, static_cast<uint32_t>(length));
+        const std::string key =
+            SealedTestSupport::mediaBytes(length, static_cast<uint32_t>(length));
         KorvalisMasterSealingKey master("String", document(key));
         ASSERT_TRUE(master.isValid()) << length;
         EXPECT_EQ(master.getKeyLength(), static_cast<int>(length));
@@ -70,18 +69,17 @@ TEST(KorvalisMasterSealingKey, InvalidKeysAndDigests) {
     EXPECT_FALSE(KorvalisMasterSealingKey("String", document(key32.substr(0, 20))).isValid());
     EXPECT_FALSE(KorvalisMasterSealingKey("String", document(key32, "SHA1")).isValid());
     EXPECT_FALSE(KorvalisMasterSealingKey("String", document(key32, "sha256")).isValid());
-    EXPECT_FALSE(
-        KorvalisMasterSealingKey("String", document(key32, "SHA256", sha256Hex("other")))
-            .isValid());
+    EXPECT_FALSE(KorvalisMasterSealingKey("String", document(key32, "SHA256", sha256Hex("other")))
+                     .isValid());
     // A digest of 33 bytes, and one without any hexadecimal digit.
     EXPECT_FALSE(
         KorvalisMasterSealingKey("String", document(key32, "SHA256", sha256Hex(key32) + "00"))
             .isValid());
     EXPECT_FALSE(KorvalisMasterSealingKey("String", document(key32, "SHA256", "zz")).isValid());
     // A truncated digest still has to match.
-    EXPECT_TRUE(
-        KorvalisMasterSealingKey("String", document(key32, "SHA256", sha256Hex(key32).substr(0, 40)))
-            .isValid());
+    EXPECT_TRUE(KorvalisMasterSealingKey("String",
+                                         document(key32, "SHA256", sha256Hex(key32).substr(0, 40)))
+                    .isValid());
 }
 
 TEST(KorvalisMasterSealingKey, IncompleteDocumentsAreInvalid) {

@@ -53,7 +53,8 @@ bool KorvalisUserSealingKey::loadFromText(const std::string& xmlText) {
     TiXmlDocument document;
     document.Parse(xmlText.c_str());
     const TiXmlElement* root = document.FirstChildElement();
-    if (document.Error() || root == nullptr || std::strcmp(root->Value(), "KoUserSealingKey") != 0) {
+    if (document.Error() || root == nullptr ||
+        std::strcmp(root->Value(), "KoUserSealingKey") != 0) {
         return false;
     }
     const TiXmlElement* derivation = root->FirstChildElement("UserKeyDerivation");
@@ -104,8 +105,8 @@ bool KorvalisUserSealingKey::uncoverMasterKey(const uint8_t* passphrase, size_t 
         const size_t blackLength = std::min(
             SealedFormatText::fromHex(blackMasterKey_, black.data(), black.size()), black.size());
         CryptoPP::SecByteBlock salt(kMaximumSaltBytes);
-        const size_t saltLength = std::min(
-            SealedFormatText::fromHex(salt_, salt.data(), salt.size()), kMaximumSaltBytes);
+        const size_t saltLength =
+            std::min(SealedFormatText::fromHex(salt_, salt.data(), salt.size()), kMaximumSaltBytes);
         uint8_t iv[CryptoPP::AES::BLOCKSIZE] = {};
         SealedFormatText::fromHex(iv_, iv, sizeof iv);
 
@@ -134,9 +135,9 @@ KorvalisMasterSealingKey* KorvalisUserSealingKey::getMasterKey() const {
 }
 
 bool KorvalisUserSealingKey::wrapMasterKey(const KorvalisMasterSealingKey& masterKey,
-                                           const std::string& userName,
-                                           const uint8_t* passphrase, size_t passphraseLength,
-                                           int iterations, int64_t creationEpochTime) {
+                                           const std::string& userName, const uint8_t* passphrase,
+                                           size_t passphraseLength, int iterations,
+                                           int64_t creationEpochTime) {
     std::lock_guard lock(mutex_);
     if (!masterKey.isValid() || iterations < 1 || iterations > kMaximumIterations ||
         userName.empty() || (passphraseLength > 0 && passphrase == nullptr)) {

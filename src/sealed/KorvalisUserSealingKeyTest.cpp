@@ -1,10 +1,9 @@
-#include "KorvalisUserSealingKey.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <regex>
 
+#include "KorvalisUserSealingKey.h"
 #include "SealedTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +22,7 @@ protected:
     // The text of a key file for master_ under `passphrase`.
     std::string keyFileText(const std::string& passphrase, int iterations = kFewIterations) {
         KorvalisUserSealingKey user;
-        EXPECT_TRUE(user.wrapMasterKey(*master_, "Judge Example", 
+        EXPECT_TRUE(user.wrapMasterKey(*master_, "Judge Example",
                                        reinterpret_cast<const uint8_t*>(passphrase.data()),
                                        passphrase.size(), iterations, 1268652700));
         return user.toXmlText();
@@ -110,8 +109,8 @@ TEST_F(KorvalisUserSealingKeyTest, DefaultIterationCountWorks) {
 TEST_F(KorvalisUserSealingKeyTest, ZeroIterationsCountAsOne) {
     const std::string text = keyFileText("one", 1);
     KorvalisUserSealingKey user;
-    ASSERT_TRUE(user.loadFromText(std::regex_replace(text, std::regex("Iterations=\"1\""),
-                                                     "Iterations=\"0\"")));
+    ASSERT_TRUE(user.loadFromText(
+        std::regex_replace(text, std::regex("Iterations=\"1\""), "Iterations=\"0\"")));
     EXPECT_EQ(user.getIterations(), 0);
     EXPECT_TRUE(user.uncoverMasterKey(std::string("one")));
 }
@@ -150,8 +149,9 @@ TEST_F(KorvalisUserSealingKeyTest, IncompleteOrMalformedKeyFilesAreRefused) {
     EXPECT_FALSE(user.loadFromText(""));
     EXPECT_FALSE(user.loadFromFile(scratch_.path("missing.xml")));
     EXPECT_FALSE(user.loadFromFile(scratch_.directory().string()));
-    SealedTestSupport::writeFile(scratch_.path("huge.xml"),
-                                 good + std::string(KorvalisUserSealingKey::kMaximumFileBytes, ' '));
+    SealedTestSupport::writeFile(
+        scratch_.path("huge.xml"),
+        good + std::string(KorvalisUserSealingKey::kMaximumFileBytes, ' '));
     EXPECT_FALSE(user.loadFromFile(scratch_.path("huge.xml")));
 }
 
@@ -167,7 +167,10 @@ TEST_F(KorvalisUserSealingKeyTest, DamagedBlackKeysAndIvsAreWrongPassphrasesNotC
         // Another IV: the first block decrypts differently.
         {"Iv=\"[0-9A-F]{2}", "Iv=\"5A"},
         // A salt far beyond what is used.
-        {"Salt=\"[0-9A-F]*\"", "Salt=\"" "000102030405060708090A0B0C0D0E0F" "\""},
+        {"Salt=\"[0-9A-F]*\"",
+         "Salt=\""
+         "000102030405060708090A0B0C0D0E0F"
+         "\""},
     };
     for (const auto& [pattern, replacement] : damage) {
         const std::string text = std::regex_replace(good, std::regex(pattern), replacement,

@@ -1,6 +1,5 @@
 #include "SealedFormatText.h"
 
-
 #include <charconv>
 #include <cmath>
 

@@ -1,9 +1,9 @@
-#include "SealedFormatText.h"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstring>
+
+#include "SealedFormatText.h"
 
 namespace {
 
@@ -73,7 +73,8 @@ TEST(SealedFormatText, PlainFileNames) {
     EXPECT_TRUE(SealedFormatText::isPlainFileName("COURT1~4b9e1a40~250~1~2~3.mp3"));
     EXPECT_TRUE(SealedFormatText::isPlainFileName("..hidden"));
     EXPECT_TRUE(SealedFormatText::isPlainFileName("a\\b.mp3"));
-    for (const std::string& bad : std::vector<std::string>{"", ".", "..", "../x.mp3", "a/b", "/x", std::string("a\0b", 3)}) {
+    for (const std::string& bad :
+         std::vector<std::string>{"", ".", "..", "../x.mp3", "a/b", "/x", std::string("a\0b", 3)}) {
         EXPECT_FALSE(SealedFormatText::isPlainFileName(bad)) << bad;
     }
 }

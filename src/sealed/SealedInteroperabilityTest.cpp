@@ -92,8 +92,8 @@ TEST_F(SealedInteroperabilityTest, WeRestoreASealedFileMadeByOpenssl) {
     SealedTestSupport::writeFile(scratch_.path("plain"), original);
     const std::string iv = "000102030405060708090A0B0C0D0E0F";
     ASSERT_EQ(SealedTestSupport::run("openssl enc -aes-256-cfb -nopad -K " + hexOf(kKey, 32) +
-                                     " -iv " + iv + " -in '" + scratch_.path("plain") +
-                                     "' -out '" + scratch_.path("cipher") + "'"),
+                                     " -iv " + iv + " -in '" + scratch_.path("plain") + "' -out '" +
+                                     scratch_.path("cipher") + "'"),
               0);
     const std::string trailer =
         "<KorvalisEncryptedMediaFile FormatVersion=\"1.0\">"
@@ -104,12 +104,11 @@ TEST_F(SealedInteroperabilityTest, WeRestoreASealedFileMadeByOpenssl) {
         "<OriginalFileHash HashType=\"SHA256\">" +
         opensslSha256(scratch_.path("plain")) +
         "</OriginalFileHash><EncryptedDataHash HashType=\"SHA256\">" +
-        opensslSha256(scratch_.path("cipher")) +
-        "</EncryptedDataHash><Cipher Iv=\"" + iv +
+        opensslSha256(scratch_.path("cipher")) + "</EncryptedDataHash><Cipher Iv=\"" + iv +
         "\" keyLengthBytes=\"32\" Mode=\"CFB\">AES</Cipher></KorvalisEncryptedMediaFile>";
-    SealedTestSupport::writeFile(scratch_.path("V.sealedVideo"),
-                                 SealedTestSupport::readFile(scratch_.path("cipher")) + '\0' +
-                                     trailer);
+    SealedTestSupport::writeFile(
+        scratch_.path("V.sealedVideo"),
+        SealedTestSupport::readFile(scratch_.path("cipher")) + '\0' + trailer);
     bool opened = false;
     KorvalisEncryptedMediaFile sealed(directory, "V.sealedVideo", opened);
     ASSERT_TRUE(opened);
@@ -123,8 +122,8 @@ TEST_F(SealedInteroperabilityTest, OpensslUncoversOurKeyFile) {
     auto master = KorvalisMasterSealingKey::create("Clerk", 32, 1268652608);
     ASSERT_TRUE(master);
     KorvalisUserSealingKey user;
-    ASSERT_TRUE(user.wrapMasterKey(*master, "Judge", reinterpret_cast<const uint8_t*>("s3cret pass"),
-                                   11, 1000, 1268652608));
+    ASSERT_TRUE(user.wrapMasterKey(
+        *master, "Judge", reinterpret_cast<const uint8_t*>("s3cret pass"), 11, 1000, 1268652608));
     const std::string text = user.toXmlText();
     auto attribute = [&](const std::string& name) {
         const size_t start = text.find(name + "=\"") + name.size() + 2;
@@ -156,25 +155,25 @@ TEST_F(SealedInteroperabilityTest, WeAcceptAKeyFileMadeByOpenssl) {
             "<RedMasterSealingKey>" +
             hexOf(kKey, keyLength) +
             "</RedMasterSealingKey><RedMasterSealingKeyHash HashType=\"SHA256\">" +
-            opensslSha256(scratch_.path("key")) +
-            "</RedMasterSealingKeyHash></KoMasterSealingKey>";
+            opensslSha256(scratch_.path("key")) + "</RedMasterSealingKeyHash></KoMasterSealingKey>";
         SealedTestSupport::writeFile(scratch_.path("document"), document);
         const std::string saltHex = "A0A1A2A3A4A5A6A7A8A9AAABACADAEAF";
         const std::string ivHex = "F0E0D0C0B0A090807060504030201000";
         const std::string derived = opensslPbkdf2("peer passphrase", saltHex, 2048);
         ASSERT_EQ(SealedTestSupport::run("openssl enc -aes-256-cbc -K " + derived + " -iv " +
-                                         ivHex + " -in '" + scratch_.path("document") +
-                                         "' -out '" + scratch_.path("black") + "'"),
+                                         ivHex + " -in '" + scratch_.path("document") + "' -out '" +
+                                         scratch_.path("black") + "'"),
                   0);
         const std::string black = SealedTestSupport::readFile(scratch_.path("black"));
         const std::string keyFile =
             "<?xml version=\"1.0\"?>\n<KoUserSealingKey>\n"
-            "  <BlackMasterSealingKey Iv=\"" + ivHex + "\">" +
-            hexOf(reinterpret_cast<const uint8_t*>(black.data()), black.size()) +
+            "  <BlackMasterSealingKey Iv=\"" +
+            ivHex + "\">" + hexOf(reinterpret_cast<const uint8_t*>(black.data()), black.size()) +
             "</BlackMasterSealingKey>\n"
             "  <CreationDate EpochTime=\"1268652608\">15 March 2010</CreationDate>\n"
             "  <UserName>Peer</UserName>\n"
-            "  <UserKeyDerivation Salt=\"" + saltHex +
+            "  <UserKeyDerivation Salt=\"" +
+            saltHex +
             "\" Iterations=\"2048\">pbkdf2-sha256</UserKeyDerivation>\n"
             "</KoUserSealingKey>\n";
         SealedTestSupport::writeFile(scratch_.path("peer.xml"), keyFile);
