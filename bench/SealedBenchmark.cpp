@@ -1,0 +1,208 @@
+// Sealing and unsealing whole media files, measured against the same work done by the openssl
+// tool in the same run: `openssl enc -aes-256-cfb` plus `openssl dgst -sha256` of its input and
+// of its output. Each seal or unseal runs in a child process so that its peak resident memory
+// (ru_maxrss) can be reported; it should not grow with the file's size.
+//
+// Counters: ours_s and openssl_s are seconds per run, ratio = ours_s / openssl_s, peak_rss_MiB
+// is the child's peak resident memory.
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <vector>
+
+#include "KorvalisEncryptedMediaFile.h"
+#include "SealedFormatText.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const uint8_t kKey[32] = {0x60, 0x3d, 0xeb, 0x10, 0x15, 0xca, 0x71, 0xbe, 0x2b, 0x73, 0xae,
+                          0xf0, 0x85, 0x7d, 0x77, 0x81, 0x1f, 0x35, 0x2c, 0x07, 0x3b, 0x61,
+                          0x08, 0xd7, 0x2d, 0x98, 0x10, 0xa3, 0x09, 0x14, 0xdf, 0xf4};
+const char* kIvHex = "000102030405060708090A0B0C0D0E0F";
+
+// The benchmark's files, in one temporary directory removed at exit.
+class Scratch {
+public:
+    Scratch() {
+        directory_ = fs::temp_directory_path() / ("bench-sealed-" + std::to_string(::getpid()));
+        fs::create_directories(directory_);
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(directory_, ignored);
+    }
+    std::string path(const std::string& name) const { return (directory_ / name).string(); }
+    std::string directory() const { return directory_.string(); }
+
+    // A media-like file of `mebibytes` MiB (pseudo-random bytes), made once.
+    std::string mediaFile(int64_t mebibytes) {
+        const std::string name = "media-" + std::to_string(mebibytes) + ".kov";
+        if (!made_[name]) {
+            std::ofstream out(path(name), std::ios::binary | std::ios::trunc);
+            std::vector<uint64_t> block((1 << 20) / sizeof(uint64_t));
+            uint64_t state = 0x9e3779b97f4a7c15ull;
+            for (int64_t m = 0; m < mebibytes; ++m) {
+                for (uint64_t& word : block) {
+                    state ^= state << 13;
+                    state ^= state >> 7;
+                    state ^= state << 17;
+                    word = state;
+                }
+                out.write(reinterpret_cast<const char*>(block.data()), 1 << 20);
+            }
+            made_[name] = true;
+        }
+        return name;
+    }
+
+private:
+    fs::path directory_;
+    std::map<std::string, bool> made_;
+};
+
+Scratch& scratch() {
+    static Scratch instance;
+    return instance;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Runs `work` in a child process; returns its wall time and peak resident memory (KiB).
+template <typename Work>
+bool timeInChild(Work work, double& seconds, long& peakKibibytes) {
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(work() ? 0 : 1);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child) {
+        return false;
+    }
+    seconds = secondsSince(start);
+    peakKibibytes = usage.ru_maxrss;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The openssl reference: encrypt or decrypt `input` into `output`, then digest both.
+bool timeOpenssl(bool decrypt, const std::string& input, const std::string& output,
+                 double& seconds) {
+    const std::string key = SealedFormatText::toHex(kKey, sizeof kKey);
+    const std::string command =
+        "openssl enc " + std::string(decrypt ? "-d " : "") + "-aes-256-cfb -nopad -K " + key +
+        " -iv " + kIvHex + " -in '" + input + "' -out '" + output + "' && openssl dgst -sha256 '" +
+        input + "' >/dev/null && openssl dgst -sha256 '" + output + "' >/dev/null";
+    const auto start = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    seconds = secondsSince(start);
+    fs::remove(output);
+    return status == 0;
+}
+
+void report(benchmark::State& state, double ours, double openssl, long peakKibibytes) {
+    state.counters["ours_s"] = benchmark::Counter(ours, benchmark::Counter::kAvgIterations);
+    state.counters["openssl_s"] = benchmark::Counter(openssl, benchmark::Counter::kAvgIterations);
+    state.counters["ratio"] = ours / openssl;
+    state.counters["peak_rss_MiB"] = static_cast<double>(peakKibibytes) / 1024.0;
+    state.SetBytesProcessed(state.iterations() * state.range(0) * (int64_t{1} << 20));
+}
+
+void BM_Seal(benchmark::State& state) {
+    Scratch& files = scratch();
+    const std::string media = files.mediaFile(state.range(0));
+    double oursTotal = 0.0;
+    double opensslTotal = 0.0;
+    long peak = 0;
+    for (auto _ : state) {
+        double ours = 0.0;
+        long peakKibibytes = 0;
+        const bool ok = timeInChild(
+            [&] {
+                KorvalisEncryptedMediaFile file;
+                file.setSourceLocation(files.directory(), media);
+                file.setOriginalLocation(files.directory(), media);
+                file.setEncryptedLocation(files.directory(), "out.sealedVideo");
+                file.setStartTime(1268652608.0);
+                file.setEndTime(1268656208.0);
+                return file.encrypt(kKey, sizeof kKey, "", "");
+            },
+            ours, peakKibibytes);
+        fs::remove(files.path("out.sealedVideo"));
+        double openssl = 0.0;
+        if (!ok || !timeOpenssl(false, files.path(media), files.path("openssl.out"), openssl)) {
+            state.SkipWithError("sealing or the openssl reference failed");
+            return;
+        }
+        state.SetIterationTime(ours);
+        oursTotal += ours;
+        opensslTotal += openssl;
+        peak = std::max(peak, peakKibibytes);
+    }
+    report(state, oursTotal, opensslTotal, peak);
+}
+
+void BM_Unseal(benchmark::State& state) {
+    Scratch& files = scratch();
+    const std::string media = files.mediaFile(state.range(0));
+    const std::string sealedName = "in-" + std::to_string(state.range(0)) + ".sealedVideo";
+    {
+        KorvalisEncryptedMediaFile file;
+        file.setSourceLocation(files.directory(), media);
+        file.setOriginalLocation(files.directory(), media);
+        file.setEncryptedLocation(files.directory(), sealedName);
+        file.setStartTime(1268652608.0);
+        file.setEndTime(1268656208.0);
+        if (!file.encrypt(kKey, sizeof kKey, "", "")) {
+            state.SkipWithError("cannot seal the input");
+            return;
+        }
+    }
+    double oursTotal = 0.0;
+    double opensslTotal = 0.0;
+    long peak = 0;
+    for (auto _ : state) {
+        double ours = 0.0;
+        long peakKibibytes = 0;
+        const bool ok = timeInChild(
+            [&] {
+                bool opened = false;
+                KorvalisEncryptedMediaFile file(files.directory(), sealedName, opened);
+                return opened && file.decrypt(kKey, sizeof kKey, files.directory(), "restored");
+            },
+            ours, peakKibibytes);
+        fs::remove(files.path("restored"));
+        double openssl = 0.0;
+        if (!ok || !timeOpenssl(true, files.path(sealedName), files.path("openssl.out"), openssl)) {
+            state.SkipWithError("unsealing or the openssl reference failed");
+            return;
+        }
+        state.SetIterationTime(ours);
+        oursTotal += ours;
+        opensslTotal += openssl;
+        peak = std::max(peak, peakKibibytes);
+    }
+    fs::remove(files.path(sealedName));
+    report(state, oursTotal, opensslTotal, peak);
+}
+
+// 64 MiB and 1 GiB: the same peak memory shows that memory does not grow with the file.
+BENCHMARK(BM_Seal)->Arg(64)->Arg(1024)->Iterations(3)->UseManualTime()->Unit(
+    benchmark::kMillisecond);
+BENCHMARK(BM_Unseal)->Arg(64)->Arg(1024)->Iterations(3)->UseManualTime()->Unit(
+    benchmark::kMillisecond);
+
+}  // namespace
