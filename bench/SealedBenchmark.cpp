@@ -113,90 +113,72 @@ bool timeOpenssl(bool decrypt, const std::string& input, const std::string& outp
     return status == 0;
 }
 
-void report(benchmark::State& state, double ours, double openssl, long peakKibibytes) {
-    state.counters["ours_s"] = benchmark::Counter(ours, benchmark::Counter::kAvgIterations);
-    state.counters["openssl_s"] = benchmark::Counter(openssl, benchmark::Counter::kAvgIterations);
-    state.counters["ratio"] = ours / openssl;
+// Each iteration runs `ours` in a child process, removes `ourOutput`, then runs the openssl
+// reference on `referenceInput`; only our time counts as the iteration's time.
+template <typename Work>
+void measure(benchmark::State& state, Work ours, const std::string& ourOutput, bool decrypt,
+             const std::string& referenceInput) {
+    double oursTotal = 0.0;
+    double opensslTotal = 0.0;
+    long peakKibibytes = 0;
+    for (auto _ : state) {
+        double oursSeconds = 0.0;
+        double opensslSeconds = 0.0;
+        long childPeak = 0;
+        const bool ok = timeInChild(ours, oursSeconds, childPeak);
+        fs::remove(ourOutput);
+        if (!ok ||
+            !timeOpenssl(decrypt, referenceInput, scratch().path("openssl.out"), opensslSeconds)) {
+            state.SkipWithError("our run or the openssl reference failed");
+            return;
+        }
+        state.SetIterationTime(oursSeconds);
+        oursTotal += oursSeconds;
+        opensslTotal += opensslSeconds;
+        peakKibibytes = std::max(peakKibibytes, childPeak);
+    }
+    state.counters["ours_s"] = benchmark::Counter(oursTotal, benchmark::Counter::kAvgIterations);
+    state.counters["openssl_s"] =
+        benchmark::Counter(opensslTotal, benchmark::Counter::kAvgIterations);
+    state.counters["ratio"] = oursTotal / opensslTotal;
     state.counters["peak_rss_MiB"] = static_cast<double>(peakKibibytes) / 1024.0;
     state.SetBytesProcessed(state.iterations() * state.range(0) * (int64_t{1} << 20));
 }
 
+// Seals `media` into `sealedName` in the scratch directory.
+bool seal(const std::string& media, const std::string& sealedName) {
+    KorvalisEncryptedMediaFile file;
+    file.setSourceLocation(scratch().directory(), media);
+    file.setOriginalLocation(scratch().directory(), media);
+    file.setEncryptedLocation(scratch().directory(), sealedName);
+    file.setStartTime(1268652608.0);
+    file.setEndTime(1268656208.0);
+    return file.encrypt(kKey, sizeof kKey, "", "");
+}
+
 void BM_Seal(benchmark::State& state) {
-    Scratch& files = scratch();
-    const std::string media = files.mediaFile(state.range(0));
-    double oursTotal = 0.0;
-    double opensslTotal = 0.0;
-    long peak = 0;
-    for (auto _ : state) {
-        double ours = 0.0;
-        long peakKibibytes = 0;
-        const bool ok = timeInChild(
-            [&] {
-                KorvalisEncryptedMediaFile file;
-                file.setSourceLocation(files.directory(), media);
-                file.setOriginalLocation(files.directory(), media);
-                file.setEncryptedLocation(files.directory(), "out.sealedVideo");
-                file.setStartTime(1268652608.0);
-                file.setEndTime(1268656208.0);
-                return file.encrypt(kKey, sizeof kKey, "", "");
-            },
-            ours, peakKibibytes);
-        fs::remove(files.path("out.sealedVideo"));
-        double openssl = 0.0;
-        if (!ok || !timeOpenssl(false, files.path(media), files.path("openssl.out"), openssl)) {
-            state.SkipWithError("sealing or the openssl reference failed");
-            return;
-        }
-        state.SetIterationTime(ours);
-        oursTotal += ours;
-        opensslTotal += openssl;
-        peak = std::max(peak, peakKibibytes);
-    }
-    report(state, oursTotal, opensslTotal, peak);
+    const std::string media = scratch().mediaFile(state.range(0));
+    measure(
+        state, [&] { return seal(media, "out.sealedVideo"); }, scratch().path("out.sealedVideo"),
+        false, scratch().path(media));
 }
 
 void BM_Unseal(benchmark::State& state) {
-    Scratch& files = scratch();
-    const std::string media = files.mediaFile(state.range(0));
+    const std::string media = scratch().mediaFile(state.range(0));
     const std::string sealedName = "in-" + std::to_string(state.range(0)) + ".sealedVideo";
-    {
-        KorvalisEncryptedMediaFile file;
-        file.setSourceLocation(files.directory(), media);
-        file.setOriginalLocation(files.directory(), media);
-        file.setEncryptedLocation(files.directory(), sealedName);
-        file.setStartTime(1268652608.0);
-        file.setEndTime(1268656208.0);
-        if (!file.encrypt(kKey, sizeof kKey, "", "")) {
-            state.SkipWithError("cannot seal the input");
-            return;
-        }
+    if (!seal(media, sealedName)) {
+        state.SkipWithError("cannot seal the input");
+        return;
     }
-    double oursTotal = 0.0;
-    double opensslTotal = 0.0;
-    long peak = 0;
-    for (auto _ : state) {
-        double ours = 0.0;
-        long peakKibibytes = 0;
-        const bool ok = timeInChild(
-            [&] {
-                bool opened = false;
-                KorvalisEncryptedMediaFile file(files.directory(), sealedName, opened);
-                return opened && file.decrypt(kKey, sizeof kKey, files.directory(), "restored");
-            },
-            ours, peakKibibytes);
-        fs::remove(files.path("restored"));
-        double openssl = 0.0;
-        if (!ok || !timeOpenssl(true, files.path(sealedName), files.path("openssl.out"), openssl)) {
-            state.SkipWithError("unsealing or the openssl reference failed");
-            return;
-        }
-        state.SetIterationTime(ours);
-        oursTotal += ours;
-        opensslTotal += openssl;
-        peak = std::max(peak, peakKibibytes);
-    }
-    fs::remove(files.path(sealedName));
-    report(state, oursTotal, opensslTotal, peak);
+    measure(
+        state,
+        [&] {
+            bool opened = false;
+            KorvalisEncryptedMediaFile file(scratch().directory(), sealedName, opened);
+            return opened && file.decrypt(kKey, sizeof kKey, scratch().directory(), "restored");
+        },
+        scratch().path("restored"), true, scratch().path(sealedName));
+    fs::remove(scratch().path(sealedName));
 }
 
 // 64 MiB and 1 GiB: the same peak memory shows that memory does not grow with the file.

@@ -532,7 +532,7 @@ bool KorvalisEncryptedMediaFile::checkBeforeDecryption(int keyLength) {
     }
     if (keyLength != keyLength_) {
         return fail("The key is " + std::to_string(keyLength) +
-                    " bytes long; the file was sealed " + "with a " + std::to_string(keyLength_) +
+                    " bytes long; the file was sealed with a " + std::to_string(keyLength_) +
                     "-byte key");
     }
     return true;
