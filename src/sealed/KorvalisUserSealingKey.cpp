@@ -65,9 +65,6 @@ bool KorvalisUserSealingKey::loadFromText(const std::string& xmlText) {
         derivation->GetText() == nullptr || black->GetText() == nullptr) {
         return false;
     }
-    userName_ = userName;
-    keyDerivationText_ = derivation->GetText();
-    blackMasterKey_ = black->GetText();
     const char* epochTime = creation->Attribute("EpochTime");
     const char* salt = derivation->Attribute("Salt");
     const char* iterations = derivation->Attribute("Iterations");
@@ -76,17 +73,22 @@ bool KorvalisUserSealingKey::loadFromText(const std::string& xmlText) {
         *epochTime == '\0' || *salt == '\0' || *iterations == '\0' || *iv == '\0') {
         return false;
     }
-    salt_ = salt;
-    iv_ = iv;
     int64_t count = 0;
     if (!SealedFormatText::parseInteger(iterations, 0, kMaximumIterations, count)) {
         return false;
     }
+    // Only a complete file replaces what was loaded before.
+    userName_ = userName;
+    keyDerivationText_ = derivation->GetText();
+    blackMasterKey_ = black->GetText();
+    salt_ = salt;
+    iv_ = iv;
     iterations_ = static_cast<int>(count);
     // The creation time is informational: a value that does not read is kept as 0.
     int64_t seconds = 0;
     creationEpochTime_ =
         SealedFormatText::parseInteger(epochTime, INT64_MIN, INT64_MAX, seconds) ? seconds : 0;
+    masterKey_.reset();
     return true;
 }
 

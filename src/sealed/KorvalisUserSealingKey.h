@@ -34,6 +34,7 @@ public:
 
     // Loads the user key file at `path`. False when it cannot be read, does not parse, or lacks
     // an element, text or attribute; or when the iteration count is not 0..kMaximumIterations.
+    // A failed load keeps what was loaded before; a successful one drops any uncovered master key.
     bool loadFromFile(const std::string& path);
     // The same from the file's text.
     bool loadFromText(const std::string& xmlText);

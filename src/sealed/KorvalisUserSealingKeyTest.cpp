@@ -145,7 +145,12 @@ TEST_F(KorvalisUserSealingKeyTest, IncompleteOrMalformedKeyFilesAreRefused) {
         ASSERT_NE(text, good) << pattern;
         EXPECT_FALSE(KorvalisUserSealingKey().loadFromText(text)) << text;
     }
+    // A failed load keeps the file loaded before.
     KorvalisUserSealingKey user;
+    ASSERT_TRUE(user.loadFromText(good));
+    EXPECT_FALSE(user.loadFromText(std::regex_replace(good, std::regex("Iv=\"[0-9A-F]*\""), "")));
+    EXPECT_EQ(user.getIterations(), kFewIterations);
+    EXPECT_TRUE(user.uncoverMasterKey(std::string("pass")));
     EXPECT_FALSE(user.loadFromText(""));
     EXPECT_FALSE(user.loadFromFile(scratch_.path("missing.xml")));
     EXPECT_FALSE(user.loadFromFile(scratch_.directory().string()));
