@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "FileIo.h"
+#include "XmlText.h"
 
 namespace {
 
@@ -46,8 +47,7 @@ void XmlPacker::beginPacking() {
 
 std::unique_ptr<TiXmlElement> XmlPacker::parseFirstElement(const std::string& text) {
     TiXmlDocument document;
-    document.Parse(text.c_str());
-    if (document.Error()) {
+    if (!XmlText::parse(document, text)) {
         return nullptr;
     }
     const TiXmlElement* first = document.FirstChildElement();

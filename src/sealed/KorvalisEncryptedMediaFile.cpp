@@ -21,6 +21,7 @@
 #include "SealedFormatText.h"
 #include "SystemError.h"
 #include "TemporaryFile.h"
+#include "XmlText.h"
 
 namespace {
 
@@ -293,9 +294,9 @@ bool KorvalisEncryptedMediaFile::parseHeader(const std::string& xmlText) {
         return fail(std::string("The sealed file's trailer is damaged: ") + what);
     };
     TiXmlDocument document;
-    document.Parse(xmlText.c_str());
+    const bool parsed = XmlText::parse(document, xmlText);
     const TiXmlElement* root = document.FirstChildElement();
-    if (document.Error() || root == nullptr || std::strcmp(root->Value(), kRootElement) != 0) {
+    if (!parsed || root == nullptr || std::strcmp(root->Value(), kRootElement) != 0) {
         return malformed("it is not a KorvalisEncryptedMediaFile document");
     }
     const char* name = childText(root, "OriginalFileName");

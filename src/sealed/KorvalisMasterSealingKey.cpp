@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "FileIo.h"
+#include "XmlText.h"
 
 namespace {
 
@@ -60,10 +61,9 @@ KorvalisMasterSealingKey::~KorvalisMasterSealingKey() = default;
 
 bool KorvalisMasterSealingKey::parse() {
     TiXmlDocument document;
-    document.Parse(sourceText_.c_str());
+    const bool parsed = XmlText::parse(document, sourceText_);
     const TiXmlElement* root = document.FirstChildElement();
-    if (document.Error() || root == nullptr ||
-        std::strcmp(root->Value(), "KoMasterSealingKey") != 0) {
+    if (!parsed || root == nullptr || std::strcmp(root->Value(), "KoMasterSealingKey") != 0) {
         return false;
     }
     const char* owner = childText(root, "Owner");

@@ -12,6 +12,7 @@
 
 #include "FileIo.h"
 #include "PointerChecks.h"
+#include "XmlText.h"
 
 namespace {
 
@@ -51,10 +52,9 @@ bool KorvalisUserSealingKey::loadFromFile(const std::string& path) {
 bool KorvalisUserSealingKey::loadFromText(const std::string& xmlText) {
     std::lock_guard lock(mutex_);
     TiXmlDocument document;
-    document.Parse(xmlText.c_str());
+    const bool parsed = XmlText::parse(document, xmlText);
     const TiXmlElement* root = document.FirstChildElement();
-    if (document.Error() || root == nullptr ||
-        std::strcmp(root->Value(), "KoUserSealingKey") != 0) {
+    if (!parsed || root == nullptr || std::strcmp(root->Value(), "KoUserSealingKey") != 0) {
         return false;
     }
     const TiXmlElement* derivation = root->FirstChildElement("UserKeyDerivation");
@@ -116,12 +116,14 @@ bool KorvalisUserSealingKey::uncoverMasterKey(const uint8_t* passphrase, size_t 
         derivePassphraseKey(passphrase, passphraseLength, salt, saltLength, iterations_, derived);
         CryptoPP::CBC_Mode<CryptoPP::AES>::Decryption cbc(derived, derived.size(), iv);
         CryptoPP::SecByteBlock document(blackLength);
-        auto* sink = new CryptoPP::ArraySink(document.data(), document.size());
+        // The sink outlives the pipeline (which owns only the redirector to it).
+        CryptoPP::ArraySink sink(document.data(), document.size());
         CryptoPP::ArraySource(black.data(), blackLength, true,
                               new CryptoPP::StreamTransformationFilter(
-                                  cbc, sink, CryptoPP::BlockPaddingSchemeDef::PKCS_PADDING));
+                                  cbc, new CryptoPP::Redirector(sink),
+                                  CryptoPP::BlockPaddingSchemeDef::PKCS_PADDING));
         const SecretText text(reinterpret_cast<const char*>(document.data()),
-                              static_cast<size_t>(sink->TotalPutLength()));
+                              static_cast<size_t>(sink.TotalPutLength()));
         masterKey_ = std::make_unique<KorvalisMasterSealingKey>("String", text);
         CHECK_ALLOCATION(masterKey_);
         return masterKey_->isValid();
