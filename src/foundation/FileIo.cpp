@@ -23,7 +23,7 @@ void setError(std::string* error, const std::string& text) {
 
 bool FileIo::readWholeFile(const std::string& path, std::string& bytes, uint64_t maximumBytes,
                            std::string* error) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         setError(error, SystemError::last());
         return false;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -72,6 +73,10 @@ TEST_F(FileIoTest, ReadRefusesDirectoriesMissingAndOversizedFiles) {
     EXPECT_FALSE(FileIo::readWholeFile(path("missing"), bytes, UINT32_MAX, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(FileIo::readWholeFile(directory_.string(), bytes));
+    // A pipe is refused at once rather than waited on.
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(FileIo::readWholeFile(path("pipe"), bytes));
+    EXPECT_EQ(bytes, "untouched");
     std::ofstream(path("big")) << std::string(100, 'x');
     EXPECT_FALSE(FileIo::readWholeFile(path("big"), bytes, 99));
     EXPECT_TRUE(FileIo::readWholeFile(path("big"), bytes, 100));

@@ -261,7 +261,7 @@ bool KorvalisEncryptedMediaFile::findTrailer(const uint8_t* tail, size_t size,
 
 bool KorvalisEncryptedMediaFile::readTrailer(const std::string& path, std::string& xmlText) {
     std::lock_guard lock(mutex_);
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status {};
     if (!file.isOpen() || ::fstat(file.get(), &status) != 0) {
         return fail("Cannot open " + path + ": " + SystemError::last());
@@ -428,7 +428,7 @@ bool KorvalisEncryptedMediaFile::encrypt(const uint8_t* keyBytes, int keyLength,
     }
 
     const std::string sourcePath = joinPath(sourceDirectory_, sourceFileName_);
-    Descriptor source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status {};
     if (!source.isOpen() || ::fstat(source.get(), &status) != 0) {
         return fail("Cannot read " + sourcePath + ": " + SystemError::last());
@@ -575,10 +575,13 @@ bool KorvalisEncryptedMediaFile::runDecryption(const uint8_t* keyBytes, int keyL
         return fail("The sealed file's initialisation vector is not 16 bytes");
     }
     const std::string sealedPath = joinPath(encryptedDirectory_, encryptedFileName_);
-    Descriptor sealed(::open(sealedPath.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor sealed(::open(sealedPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat status {};
     if (!sealed.isOpen() || ::fstat(sealed.get(), &status) != 0) {
         return fail("Cannot read " + sealedPath + ": " + SystemError::last());
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return fail(sealedPath + " is not a regular file");
     }
     const int64_t encryptedLength = static_cast<int64_t>(status.st_size) - trailerLength_;
     if (encryptedLength != originalFileLength_) {

@@ -167,8 +167,11 @@ TEST_F(KorvalisEncryptedMediaFileTest, UnreadableSourceWritesNothing) {
     EXPECT_FALSE(file.encrypt(kKey, 32, "", ""));
     EXPECT_NE(file.getErrorText().find("Cannot read"), std::string::npos);
     EXPECT_TRUE(SealedTestSupport::entries(work).empty());
-    // A directory is no source either.
+    // Neither a directory nor a pipe is a source (and a pipe is not waited on).
     file.setSourceLocation(scratch_.directory().string(), "work");
+    EXPECT_FALSE(file.encrypt(kKey, 32, "", ""));
+    ASSERT_EQ(::mkfifo(scratch_.path("pipe.mp3").c_str(), 0600), 0);
+    file.setSourceLocation(scratch_.directory().string(), "pipe.mp3");
     EXPECT_FALSE(file.encrypt(kKey, 32, "", ""));
     EXPECT_TRUE(SealedTestSupport::entries(work).empty());
 }
@@ -420,7 +423,11 @@ TEST_F(KorvalisEncryptedMediaFileTest, FilesWithoutAFindableTrailerAreNotSealedF
     EXPECT_TRUE(opens(std::string(100, 'c') + '\0' + longest));
     EXPECT_FALSE(opens(std::string(100, 'c') + '\0' + "<!---->" + longest));
     EXPECT_FALSE(opens(std::string(1, '\0') + "<!---->" + longest));
+    // A pipe is no sealed file, and opening one does not wait for a writer.
+    ASSERT_EQ(::mkfifo(scratch_.path("pipe").c_str(), 0600), 0);
     bool opened = true;
+    KorvalisEncryptedMediaFile pipe(directory, "pipe", opened);
+    EXPECT_FALSE(opened);
     KorvalisEncryptedMediaFile missing(directory, "no such file", opened);
     EXPECT_FALSE(opened);
     EXPECT_EQ(missing.getEncryptedFileName(), "no such file");
