@@ -19,3 +19,8 @@ bool XmlText::parse(TiXmlDocument& document, std::string_view text) {
     ::explicit_bzero(padded.data(), padded.size());
     return !document.Error();
 }
+
+const char* XmlText::childText(const TiXmlElement* parent, const char* name) {
+    const TiXmlElement* child = parent->FirstChildElement(name);
+    return child == nullptr ? nullptr : child->GetText();
+}

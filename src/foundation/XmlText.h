@@ -3,6 +3,7 @@
 #include <string_view>
 
 class TiXmlDocument;
+class TiXmlElement;
 
 // Hands XML text to TinyXML safely. TinyXML steps over the terminating NUL when the text ends
 // inside a multi-byte UTF-8 sequence and then reads whatever lies beyond the text; every parse of
@@ -12,4 +13,7 @@ class XmlText {
 public:
     // Parses `text` (up to its first NUL byte) into `document`. False when it does not parse.
     static bool parse(TiXmlDocument& document, std::string_view text);
+    // The text of `parent`'s first child element `name` when that element begins with text;
+    // null when there is no such element or it begins with anything else (or nothing).
+    static const char* childText(const TiXmlElement* parent, const char* name);
 };

@@ -20,6 +20,16 @@ TEST(XmlText, ParsesDocumentsAndRefusesOthers) {
     EXPECT_TRUE(XmlText::parse(cut, std::string("<a/>\0<b", 7)));
 }
 
+TEST(XmlText, ChildTextIsTheTextAnElementBeginsWith) {
+    TiXmlDocument document;
+    ASSERT_TRUE(XmlText::parse(document, "<r><a>one</a><a>two</a><b/><c><d/>x</c></r>"));
+    const TiXmlElement* root = document.FirstChildElement();
+    EXPECT_STREQ(XmlText::childText(root, "a"), "one");
+    EXPECT_EQ(XmlText::childText(root, "b"), nullptr);
+    EXPECT_EQ(XmlText::childText(root, "c"), nullptr);
+    EXPECT_EQ(XmlText::childText(root, "missing"), nullptr);
+}
+
 TEST(XmlText, TextEndingInsideAUtf8SequenceStaysInsideTheBuffer) {
     // Each ends with a lead byte whose sequence would run past the end of the text.
     for (const char* tail : {"\xc3", "\xe2\x82", "\xf0\x9f", "\xf5\xc3", "\xf7"}) {

@@ -127,15 +127,6 @@ bool isAesKeyLength(int keyLength) {
     return keyLength == 16 || keyLength == 24 || keyLength == 32;
 }
 
-const char* childText(const TiXmlElement* root, const char* name) {
-    const TiXmlElement* child = root->FirstChildElement(name);
-    if (child == nullptr || child->FirstChild() == nullptr ||
-        child->FirstChild()->ToText() == nullptr) {
-        return nullptr;
-    }
-    return child->FirstChild()->Value();
-}
-
 TiXmlElement* addTextElement(TiXmlElement& parent, const char* name, const std::string& text) {
     auto* element = new TiXmlElement(name);
     element->LinkEndChild(new TiXmlText(text.c_str()));
@@ -300,12 +291,12 @@ bool KorvalisEncryptedMediaFile::parseHeader(const std::string& xmlText) {
     if (!parsed || root == nullptr || std::strcmp(root->Value(), kRootElement) != 0) {
         return malformed("it is not a KorvalisEncryptedMediaFile document");
     }
-    const char* name = childText(root, "OriginalFileName");
-    const char* path = childText(root, "OriginalFilePath");
-    const char* length = childText(root, "OriginalFileLength");
-    const char* originalHash = childText(root, "OriginalFileHash");
-    const char* encryptedHash = childText(root, "EncryptedDataHash");
-    const char* cipher = childText(root, "Cipher");
+    const char* name = XmlText::childText(root, "OriginalFileName");
+    const char* path = XmlText::childText(root, "OriginalFilePath");
+    const char* length = XmlText::childText(root, "OriginalFileLength");
+    const char* originalHash = XmlText::childText(root, "OriginalFileHash");
+    const char* encryptedHash = XmlText::childText(root, "EncryptedDataHash");
+    const char* cipher = XmlText::childText(root, "Cipher");
     const TiXmlElement* startElement = root->FirstChildElement("StartTime");
     const TiXmlElement* endElement = root->FirstChildElement("EndTime");
     if (name == nullptr || path == nullptr || length == nullptr || originalHash == nullptr ||

@@ -15,14 +15,6 @@ namespace {
 // A document file is a few hundred bytes; anything much larger is not one.
 constexpr uint64_t kMaximumDocumentBytes = 1 << 16;
 
-const char* childText(const TiXmlElement* root, const char* name) {
-    const TiXmlElement* child = root->FirstChildElement(name);
-    if (child == nullptr) {
-        return nullptr;
-    }
-    return child->GetText();
-}
-
 std::string escaped(const std::string& text) {
     TIXML_STRING out;
     TiXmlBase::EncodeString(TIXML_STRING(text.c_str()), &out);
@@ -66,9 +58,9 @@ bool KorvalisMasterSealingKey::parse() {
     if (!parsed || root == nullptr || std::strcmp(root->Value(), "KoMasterSealingKey") != 0) {
         return false;
     }
-    const char* owner = childText(root, "Owner");
+    const char* owner = XmlText::childText(root, "Owner");
     const TiXmlElement* creation = root->FirstChildElement("CreationDate");
-    const char* redKey = childText(root, "RedMasterSealingKey");
+    const char* redKey = XmlText::childText(root, "RedMasterSealingKey");
     const TiXmlElement* hashElement = root->FirstChildElement("RedMasterSealingKeyHash");
     if (owner == nullptr || creation == nullptr || redKey == nullptr || hashElement == nullptr ||
         hashElement->GetText() == nullptr) {

@@ -20,11 +20,6 @@ constexpr size_t kDerivedKeyBytes = 32;
 constexpr const char* kDerivationText =
     "PBKDF2 (PKCS #5 v2) with HMAC-SHA-256, 32-byte key; AES-256-CBC with PKCS #7 padding";
 
-const char* childText(const TiXmlElement* root, const char* name) {
-    const TiXmlElement* child = root->FirstChildElement(name);
-    return child == nullptr ? nullptr : child->GetText();
-}
-
 void derivePassphraseKey(const uint8_t* passphrase, size_t passphraseLength, const uint8_t* salt,
                          size_t saltLength, int iterations, CryptoPP::SecByteBlock& derived) {
     static const uint8_t kNothing = 0;
@@ -60,7 +55,7 @@ bool KorvalisUserSealingKey::loadFromText(const std::string& xmlText) {
     const TiXmlElement* derivation = root->FirstChildElement("UserKeyDerivation");
     const TiXmlElement* creation = root->FirstChildElement("CreationDate");
     const TiXmlElement* black = root->FirstChildElement("BlackMasterSealingKey");
-    const char* userName = childText(root, "UserName");
+    const char* userName = XmlText::childText(root, "UserName");
     if (derivation == nullptr || creation == nullptr || black == nullptr || userName == nullptr ||
         derivation->GetText() == nullptr || black->GetText() == nullptr) {
         return false;
