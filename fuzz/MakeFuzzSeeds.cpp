@@ -1,14 +1,21 @@
 // Writes a starting corpus for a fuzz target: make_fuzz_seeds TARGET DIRECTORY.
 // Seeds are valid inputs made by the product's own writers, so fuzzing starts deep in the parser.
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "JexSession.h"
+#include "KorvalisEncryptedMediaFile.h"
+#include "KorvalisUserSealingKey.h"
+#include "TemporaryFile.h"
 #include "WallClockTime.h"
 #include "XmlPacker.h"
 
@@ -56,10 +63,70 @@ Seeds sessionRecordSeeds() {
             "<database date=\"20100315\" location=\"COURT1\">\n    <annotations />\n</database>"};
 }
 
+// Whole sealed files (small ones: the trailer search looks at the last 10240 bytes) and
+// trailers alone.
+Seeds sealedTrailerSeeds() {
+    Seeds seeds;
+    const uint8_t key[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    for (const size_t length : {0u, 1u, 300u, 4000u}) {
+        TemporaryFile source("seed-source-");
+        TemporaryFile sealed("seed-sealed-");
+        const std::string bytes(length, '\x5a');
+        if (!source.isValid() || !sealed.isValid() ||
+            ::write(source.descriptor(), bytes.data(), bytes.size()) !=
+                static_cast<ssize_t>(bytes.size())) {
+            continue;
+        }
+        const std::string directory = std::filesystem::path(source.path()).parent_path();
+        KorvalisEncryptedMediaFile file;
+        file.setSourceLocation(directory, std::filesystem::path(source.path()).filename());
+        file.setOriginalLocation("/archive/Recordings/001/20100315",
+                                 "COURT1~4b9e1a40~250~1~2~3.mp3");
+        file.setStartTime(1268652608.25);
+        file.setEndTime(1268652668.75);
+        if (file.encrypt(key, sizeof key, directory,
+                         std::filesystem::path(sealed.path()).filename())) {
+            std::ifstream in(sealed.path(), std::ios::binary);
+            const std::string all((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+            seeds.push_back(all);
+            seeds.push_back(all.substr(all.rfind('\0') + 1));
+        }
+    }
+    return seeds;
+}
+
+Seeds userSealingKeySeeds() {
+    Seeds seeds;
+    for (const int length : {16, 32}) {
+        auto master = KorvalisMasterSealingKey::create("Clerk", length, 1268652608);
+        KorvalisUserSealingKey user;
+        if (master && user.wrapMasterKey(*master, "Judge", reinterpret_cast<const uint8_t*>("fuzz"),
+                                         4, 1 + length / 16, 1268652608)) {
+            seeds.push_back(user.toXmlText());
+        }
+    }
+    return seeds;
+}
+
+Seeds masterSealingKeySeeds() {
+    Seeds seeds;
+    for (const int length : {16, 24, 32}) {
+        if (auto master = KorvalisMasterSealingKey::create("Clerk & <co>", length, 1268652608)) {
+            const SecretText& text = master->getSourceText();
+            seeds.emplace_back(text.data(), text.size());
+        }
+    }
+    return seeds;
+}
+
 const std::map<std::string, std::function<Seeds()>> kSeedMakers = {
     {"fuzz_session_record", sessionRecordSeeds},
     {"fuzz_xml_packer", xmlPackerSeeds},
     {"fuzz_xml_text_parser", xmlTextParserSeeds},
+    {"fuzz_sealed_trailer", sealedTrailerSeeds},
+    {"fuzz_user_sealing_key", userSealingKeySeeds},
+    {"fuzz_master_sealing_key", masterSealingKeySeeds},
 };
 
 }  // namespace

@@ -23,7 +23,7 @@ void setError(std::string* error, const std::string& text) {
 
 bool FileIo::readWholeFile(const std::string& path, std::string& bytes, uint64_t maximumBytes,
                            std::string* error) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         setError(error, SystemError::last());
         return false;
@@ -92,6 +92,16 @@ bool FileIo::syncDirectory(const std::string& directory) {
 
 bool FileIo::writeFileAtomically(const std::string& path, std::string_view bytes,
                                  std::string* error) {
+    return writeAtomically(path, bytes, -1, error);
+}
+
+bool FileIo::writePrivateFileAtomically(const std::string& path, std::string_view bytes,
+                                        std::string* error) {
+    return writeAtomically(path, bytes, 0600, error);
+}
+
+bool FileIo::writeAtomically(const std::string& path, std::string_view bytes, int permissions,
+                             std::string* error) {
     const std::filesystem::path target(path);
     std::string directory = target.parent_path().string();
     if (directory.empty()) {
@@ -104,9 +114,13 @@ bool FileIo::writeFileAtomically(const std::string& path, std::string_view bytes
         return false;
     }
     // mkstemp makes the file private; a record is as readable as any file the user makes.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(temporary.descriptor(), 0666 & ~mask);
+    if (permissions < 0) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(temporary.descriptor(), 0666 & ~mask);
+    } else {
+        ::fchmod(temporary.descriptor(), static_cast<mode_t>(permissions));
+    }
     if (!writeAll(temporary.descriptor(), bytes.data(), bytes.size()) ||
         ::fsync(temporary.descriptor()) != 0) {
         setError(error, SystemError::last());

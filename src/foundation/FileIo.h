@@ -16,8 +16,16 @@ public:
     // directory is flushed. On failure the old file is untouched and the temporary one removed.
     static bool writeFileAtomically(const std::string& path, std::string_view bytes,
                                     std::string* error = nullptr);
+    // The same for files only their owner may read or write (mode 0600), such as key files.
+    static bool writePrivateFileAtomically(const std::string& path, std::string_view bytes,
+                                           std::string* error = nullptr);
     // Writes all of `bytes` to `descriptor`, resuming after interrupted and partial writes.
     static bool writeAll(int descriptor, const void* bytes, size_t size);
     // Flushes a directory's entries (after a rename or create within it) to disk.
     static bool syncDirectory(const std::string& directory);
+
+private:
+    // `permissions` < 0: as readable as any file the user makes (0666 less the umask).
+    static bool writeAtomically(const std::string& path, std::string_view bytes, int permissions,
+                                std::string* error);
 };

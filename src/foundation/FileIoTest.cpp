@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -39,6 +40,17 @@ TEST_F(FileIoTest, AtomicWriteReplacesTheFileAndLeavesNoTemporary) {
     EXPECT_NE(permissions & fs::perms::owner_read, fs::perms::none);
 }
 
+TEST_F(FileIoTest, PrivateAtomicWriteIsReadableByItsOwnerOnly) {
+    ASSERT_TRUE(FileIo::writeFileAtomically(path("key.xml"), "old"));
+    ASSERT_TRUE(FileIo::writePrivateFileAtomically(path("key.xml"), "secret"));
+    std::string bytes;
+    ASSERT_TRUE(FileIo::readWholeFile(path("key.xml"), bytes));
+    EXPECT_EQ(bytes, "secret");
+    EXPECT_EQ(fs::status(path("key.xml")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(entryCount(), 1u);
+}
+
 TEST_F(FileIoTest, FailedRenameKeepsTheTargetAndRemovesTheTemporary) {
     // A non-empty directory cannot be replaced by a file: the rename step fails.
     fs::create_directories(directory_ / "record.xml" / "inside");
@@ -61,6 +73,10 @@ TEST_F(FileIoTest, ReadRefusesDirectoriesMissingAndOversizedFiles) {
     EXPECT_FALSE(FileIo::readWholeFile(path("missing"), bytes, UINT32_MAX, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(FileIo::readWholeFile(directory_.string(), bytes));
+    // A pipe is refused at once rather than waited on.
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(FileIo::readWholeFile(path("pipe"), bytes));
+    EXPECT_EQ(bytes, "untouched");
     std::ofstream(path("big")) << std::string(100, 'x');
     EXPECT_FALSE(FileIo::readWholeFile(path("big"), bytes, 99));
     EXPECT_TRUE(FileIo::readWholeFile(path("big"), bytes, 100));

@@ -1,9 +1,11 @@
 #include "XmlTextParser.h"
 
+#include <string.h>
 #include <tinyxml.h>
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -305,32 +307,43 @@ int XmlTextParser::nestingDepth(std::string_view text, std::string* error) {
     return NestingScanner(text).scan(error);
 }
 
-bool XmlTextParser::parse(std::string text, TiXmlDocument& document, std::string* error) {
+bool XmlTextParser::parse(std::string_view text, TiXmlDocument& document, std::string* error) {
     document.Clear();
     document.ClearError();
     if (nestingDepth(text, error) < 0) {
         return false;
     }
     // TinyXML would read on past a NUL byte in places; the check stopped at the first one. It also
-    // steps a few bytes past the terminator after some unterminated constructs: the padding keeps
-    // those reads inside the buffer.
-    text.resize(std::min(text.size(), text.find('\0')));
-    text.append(4, '\0');
+    // steps past the terminator after some unterminated constructs and after a UTF-8 lead byte at
+    // the very end (up to three bytes): the padding keeps those reads inside the buffer.
+    constexpr size_t kPaddingBytes = 8;
+    const size_t length = std::min(text.size(), text.find('\0'));
+    std::vector<char> padded(length + kPaddingBytes, '\0');
+    text.copy(padded.data(), length);
     // Without a tab size TinyXML skips tracking rows and columns (a tenth of its time); they are
     // tracked on a second pass when there is an error to place.
     document.SetTabSize(0);
-    document.Parse(text.c_str());
-    if (document.Error()) {
+    document.Parse(padded.data());
+    bool parsed = !document.Error();
+    if (!parsed) {
         document.Clear();
         document.ClearError();
         document.SetTabSize(4);
-        document.Parse(text.c_str());
+        document.Parse(padded.data());
         if (error != nullptr) {
             *error = std::string(document.ErrorDesc()) + " (line " +
                      std::to_string(document.ErrorRow()) + ", column " +
                      std::to_string(document.ErrorCol()) + ")";
         }
-        return false;
     }
-    return true;
+    ::explicit_bzero(padded.data(), padded.size());
+    return parsed;
+}
+
+const char* XmlTextParser::childText(const TiXmlElement* parent, const char* name) {
+    if (parent == nullptr) {
+        return nullptr;
+    }
+    const TiXmlElement* child = parent->FirstChildElement(name);
+    return child == nullptr ? nullptr : child->GetText();
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 class TiXmlDocument;
+class TiXmlElement;
 
 // Parses XML text that comes from outside the program (records, headers, key files) with TinyXML,
 // after a single non-recursive pass has checked that TinyXML can do so safely. TinyXML parses
@@ -24,5 +25,11 @@ public:
     // Parses `text` into `document` (which is cleared first; its nodes carry no row and column).
     // False when the check refuses the text or TinyXML reports an error; `error` then gives the
     // reason in words and the place.
-    static bool parse(std::string text, TiXmlDocument& document, std::string* error = nullptr);
+    // The working copy of the text is wiped before it is freed, so secret documents (key
+    // material) leave no copy behind.
+    static bool parse(std::string_view text, TiXmlDocument& document, std::string* error = nullptr);
+
+    // The text of `parent`'s first child element `name` when that element begins with text;
+    // null when there is no such element or it begins with anything else (or nothing).
+    static const char* childText(const TiXmlElement* parent, const char* name);
 };

@@ -122,4 +122,28 @@ TEST(XmlTextParserTest, ReportsTinyXmlErrorsWithTheirPlace) {
     EXPECT_STREQ(document.RootElement()->GetText(), "text & more");
 }
 
+TEST(XmlTextParserTest, ChildTextIsTheTextAnElementBeginsWith) {
+    TiXmlDocument document;
+    ASSERT_TRUE(XmlTextParser::parse("<r><a>one</a><a>two</a><b/><c><d/>x</c></r>", document));
+    const TiXmlElement* root = document.FirstChildElement();
+    EXPECT_STREQ(XmlTextParser::childText(root, "a"), "one");
+    EXPECT_EQ(XmlTextParser::childText(root, "b"), nullptr);
+    EXPECT_EQ(XmlTextParser::childText(root, "c"), nullptr);
+    EXPECT_EQ(XmlTextParser::childText(root, "missing"), nullptr);
+    EXPECT_EQ(XmlTextParser::childText(nullptr, "a"), nullptr);
+}
+
+TEST(XmlTextParserTest, TextEndingInsideAUtf8SequenceStaysInsideTheBuffer) {
+    // Each ends with a lead byte whose sequence would run past the end of the text (found by
+    // fuzzing the user key file reader).
+    for (const char* tail : {"\xc3", "\xe2\x82", "\xf0\x9f", "\xf5\xc3", "\xf7"}) {
+        for (const std::string& head :
+             {std::string("<a><b"), std::string("<a b=\"x\"><c>J"), std::string("<"),
+              std::string("<?xml version=\"1.0\"?><k")}) {
+            TiXmlDocument document;
+            EXPECT_FALSE(XmlTextParser::parse(head + tail, document)) << head << tail;
+        }
+    }
+}
+
 }  // namespace
