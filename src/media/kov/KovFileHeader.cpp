@@ -174,7 +174,8 @@ std::string KovFileHeader::headerText() const {
     root->SetAttribute(kFormatVersionMajor, std::to_string(formatVersionMajor_));
     root->SetAttribute(kFormatVersionMinor, std::to_string(formatVersionMinor_));
 
-    char startTime[30];
+    // Whole: a start time too large for 29 characters is printed in full, not cut.
+    char startTime[400];
     std::snprintf(startTime, sizeof startTime, "%0.3f", startTime_);
     appendTextElement(*root, kStartTime, startTime);
     appendTextElement(*root, kCounterFrequency, std::to_string(highResolutionCounterFrequency_));

@@ -78,6 +78,15 @@ TEST(KovFileHeader, WritesTheStandardHeaderByteForByte) {
     EXPECT_NE(text.find("<Start_Time>946684800.500</Start_Time>"), std::string::npos) << text;
     EXPECT_NE(text.find("<High_Resolution_Counter_Frequency>-7<"), std::string::npos);
     EXPECT_NE(text.find("<Frame_Encoding></Frame_Encoding>"), std::string::npos);
+
+    // Found by fuzzing: a start time longer than 29 characters is written whole, so that it
+    // reads back as the same value.
+    KovFileHeader huge(1, 2, 3, 1.25e30, 1, "JPEG");
+    std::stringstream file;
+    huge.writeToStream(file);
+    KovFileHeader back = blankHeader();
+    ASSERT_TRUE(back.readFromStream(file));
+    EXPECT_EQ(back.getStartTime(), 1.25e30);
 }
 
 TEST(KovFileHeader, ReadsBackWhatItWrote) {
@@ -213,6 +222,25 @@ TEST(KovFileHeader, ReadsOtherTablesByTheirOwnLayout) {
         readHeader(header, withTrailer(replaced(text, "length=\"64\"", "length=\"300\""))));
     EXPECT_EQ(header.getFrameHeaderLength(), 332u);
     EXPECT_FALSE(readHeader(header, withTrailer(replaced(text, "offset=\"88\"", "offset=\"93\""))));
+}
+
+// Found by fuzzing: a table naming a field twice.
+TEST(KovFileHeader, AFieldListedTwiceKeepsItsFirstEntryAndCountsBothLengths) {
+    const std::string text = replaced(
+        kStandardHeaderText, "</Frame_Header_Format>",
+        "<Frame_Header_Field name=\"High_Resolution_Time_Stamp\" offset=\"0\" length=\"8\" "
+        "format=\"Unsigned Long Integer\" /></Frame_Header_Format>");
+    KovFileHeader header = blankHeader();
+    EXPECT_TRUE(readHeader(header, withTrailer(text)));
+    EXPECT_EQ(header.getFrameHeaderLength(), 80u);
+    EXPECT_EQ(header.getFieldTable().size(), 10u);
+    EXPECT_EQ(header.getFieldOffset("High_Resolution_Time_Stamp"), 12u);
+    // Written back, the table has one entry per name.
+    KovFileHeader again = blankHeader();
+    std::stringstream file;
+    header.writeToStream(file);
+    EXPECT_TRUE(again.readFromStream(file));
+    EXPECT_EQ(again.getFrameHeaderLength(), 72u);
 }
 
 TEST(KovFileHeader, BoundsWhatAHostileHeaderCanCost) {
