@@ -138,13 +138,25 @@ void KovCompressedVideoFile::dumpTimingDataAsCsv(std::ostream& output) {
     }
 }
 
-bool KovCompressedVideoFile::parseOwnName(MediaFileName& name) {
-    if (MediaFileName::parse(getFileName(), name)) {
-        return true;
+bool KovCompressedVideoFile::partPaths(const std::string& outputDirectory,
+                                       std::initializer_list<double> splitTimes,
+                                       std::vector<std::string>& paths) {
+    MediaFileName name;
+    if (!MediaFileName::parse(getFileName(), name)) {
+        errorText_ = "The file name \"" + MediaFileName::fileNameOf(getFileName()) +
+                     "\" does not carry a start time, so the parts cannot be named.";
+        return false;
     }
-    errorText_ = "The file name \"" + MediaFileName::fileNameOf(getFileName()) +
-                 "\" does not carry a start time, so the parts cannot be named.";
-    return false;
+    paths = {name.pathIn(outputDirectory, kExtension)};
+    for (double splitTime : splitTimes) {
+        paths.push_back(name.withStartTime(splitTime).pathIn(outputDirectory, kExtension));
+    }
+    return true;
+}
+
+std::unique_ptr<CompressedVideoFile> KovCompressedVideoFile::openPart(bool written,
+                                                                      const std::string& path) {
+    return written ? std::make_unique<KovCompressedVideoFile>(path) : nullptr;
 }
 
 bool KovCompressedVideoFile::copyAndSplitAtEpochTimeToPaths(
@@ -163,25 +175,14 @@ bool KovCompressedVideoFile::copyAndSplitAtEpochTime(
     KovWriteCallback callback, void* callbackContext, int mode) {
     std::lock_guard guard(lock_);
     errorText_.clear();
-    MediaFileName name;
-    if (!parseOwnName(name)) {
+    std::vector<std::string> paths;
+    if (!partPaths(outputDirectory, {splitTime}, paths) ||
+        !copyAndSplitAtEpochTimeToPaths(splitTime, paths[0], paths[1], toleranceSeconds, callback,
+                                        callbackContext, mode)) {
         return false;
     }
-    const std::string firstPath = name.pathIn(outputDirectory, kExtension);
-    const std::string secondPath =
-        name.withStartTime(splitTime).pathIn(outputDirectory, kExtension);
-    if (!copyAndSplitAtEpochTimeToPaths(splitTime, firstPath, secondPath, toleranceSeconds,
-                                        callback, callbackContext, mode)) {
-        return false;
-    }
-    firstPart.reset();
-    secondPart.reset();
-    if (mode == kSplitAllParts || mode == kSplitFirstPartOnly) {
-        firstPart = std::make_unique<KovCompressedVideoFile>(firstPath);
-    }
-    if (mode == kSplitAllParts || mode == kSplitLastPartOnly) {
-        secondPart = std::make_unique<KovCompressedVideoFile>(secondPath);
-    }
+    firstPart = openPart(mode == kSplitAllParts || mode == kSplitFirstPartOnly, paths[0]);
+    secondPart = openPart(mode == kSplitAllParts || mode == kSplitLastPartOnly, paths[1]);
     return true;
 }
 
@@ -193,15 +194,13 @@ bool KovCompressedVideoFile::copyAndSplitAtEpochTime(
     KovWriteCallback callback, void* callbackContext, int mode) {
     std::lock_guard guard(lock_);
     errorText_.clear();
-    MediaFileName name;
-    if (!parseOwnName(name)) {
+    std::vector<std::string> paths;
+    if (!partPaths(outputDirectory, {firstSplitTime, secondSplitTime}, paths)) {
         return false;
     }
-    const std::string firstPath = name.pathIn(outputDirectory, kExtension);
-    const std::string secondPath =
-        name.withStartTime(firstSplitTime).pathIn(outputDirectory, kExtension);
-    const std::string thirdPath =
-        name.withStartTime(secondSplitTime).pathIn(outputDirectory, kExtension);
+    const std::string& firstPath = paths[0];
+    const std::string& secondPath = paths[1];
+    const std::string& thirdPath = paths[2];
 
     // Everything from the first split time on goes to a temporary file, which is split again.
     TemporaryFile temporary(kTemporaryFilePrefix);
@@ -231,18 +230,9 @@ bool KovCompressedVideoFile::copyAndSplitAtEpochTime(
     if (!result) {
         return false;
     }
-    firstPart.reset();
-    secondPart.reset();
-    thirdPart.reset();
-    if (mode == kSplitAllParts || mode == kSplitFirstPartOnly) {
-        firstPart = std::make_unique<KovCompressedVideoFile>(firstPath);
-    }
-    if (mode == kSplitAllParts || mode == kSplitMiddlePartOnly) {
-        secondPart = std::make_unique<KovCompressedVideoFile>(secondPath);
-    }
-    if (mode == kSplitAllParts || mode == kSplitLastPartOnly) {
-        thirdPart = std::make_unique<KovCompressedVideoFile>(thirdPath);
-    }
+    firstPart = openPart(mode == kSplitAllParts || mode == kSplitFirstPartOnly, firstPath);
+    secondPart = openPart(mode == kSplitAllParts || mode == kSplitMiddlePartOnly, secondPath);
+    thirdPart = openPart(mode == kSplitAllParts || mode == kSplitLastPartOnly, thirdPath);
     return true;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "CompressedVideoFile.h"
 #include "ImageStreamVideoCodec.h"
@@ -79,8 +81,12 @@ public:
     KovNavigatorAndFormatter& navigator() { return navigator_; }
 
 private:
-    // The file's own name read by the media name scheme; false (and the reason noted) if not.
-    bool parseOwnName(MediaFileName& name);
+    // The paths of the parts in `outputDirectory`: the file's own name, then its name with each
+    // split time as start time. False (the reason noted) when the name carries no start time.
+    bool partPaths(const std::string& outputDirectory, std::initializer_list<double> splitTimes,
+                   std::vector<std::string>& paths);
+    // A file object for a part that was written, null for one the mode left out.
+    static std::unique_ptr<CompressedVideoFile> openPart(bool written, const std::string& path);
 
     std::recursive_mutex lock_;
     KovNavigatorAndFormatter navigator_;

@@ -27,6 +27,18 @@ KovFrameHeader readBack(const std::string& bytes, const KovFileHeader& table = s
     return header;
 }
 
+// Reads into `table` a file header whose frame-header table holds `fields`.
+bool readTable(KovFileHeader& table, const std::string& fields) {
+    std::istringstream bytes(
+        "<KOV_Header><Start_Time>1</Start_Time>"
+        "<High_Resolution_Counter_Frequency>1</High_Resolution_Counter_Frequency>"
+        "<Frame_Width>1</Frame_Width><Frame_Height>1</Frame_Height>"
+        "<Target_Frame_Rate>1</Target_Frame_Rate><Frame_Encoding>JPEG</Frame_Encoding>"
+        "<Frame_Header_Format>" +
+        fields + "</Frame_Header_Format></KOV_Header>" + std::string(5, '\0'));
+    return table.readFromStream(bytes);
+}
+
 KovFrameHeader sample(double time = 1268652608.25, uint32_t length = 1234) {
     return KovFrameHeader(&standardTable(), time, 0x0102030405060708ull, 7, 100, 200, 50, length);
 }
@@ -119,12 +131,7 @@ TEST(KovFrameHeader, AlwaysWritesTheRealMarker) {
 
 TEST(KovFrameHeader, DecodesAnotherTableByOffsetAndItsOwnBlockSize) {
     // Epoch time first, the marker at 88, a 96-byte block; Frame_Number absent (offset 0).
-    const std::string text =
-        "<KOV_Header><Start_Time>1</Start_Time>"
-        "<High_Resolution_Counter_Frequency>1</High_Resolution_Counter_Frequency>"
-        "<Frame_Width>1</Frame_Width><Frame_Height>1</Frame_Height>"
-        "<Target_Frame_Rate>1</Target_Frame_Rate><Frame_Encoding>JPEG</Frame_Encoding>"
-        "<Frame_Header_Format>"
+    const std::string fields =
         "<Frame_Header_Field name=\"Epoch_Time\" offset=\"0\" length=\"16\" format=\"f\"/>"
         "<Frame_Header_Field name=\"Length_Of_Frame_Data\" offset=\"60\" length=\"64\" "
         "format=\"f\"/>"
@@ -132,10 +139,9 @@ TEST(KovFrameHeader, DecodesAnotherTableByOffsetAndItsOwnBlockSize) {
         "<Frame_Header_Field name=\"Header_Checksum\" offset=\"92\" length=\"8\" format=\"f\"/>"
         "<Frame_Header_Field name=\"Frame_Data_Checksum\" offset=\"80\" length=\"0\" "
         "format=\"f\"/>"
-        "</Frame_Header_Format></KOV_Header>";
-    std::istringstream headerBytes(text + std::string(5, '\0'));
+        "";
     KovFileHeader table(0, 0, 0, 0, 0, "");
-    ASSERT_TRUE(table.readFromStream(headerBytes));
+    ASSERT_TRUE(readTable(table, fields));
     ASSERT_EQ(table.getFrameHeaderLength(), 96u);
 
     std::string bytes(96, '\0');
@@ -161,17 +167,11 @@ TEST(KovFrameHeader, DecodesAnotherTableByOffsetAndItsOwnBlockSize) {
 }
 
 TEST(KovFrameHeader, RefusesBlocksLargerThanTheReadBuffer) {
-    const std::string text =
-        "<KOV_Header><Start_Time>1</Start_Time>"
-        "<High_Resolution_Counter_Frequency>1</High_Resolution_Counter_Frequency>"
-        "<Frame_Width>1</Frame_Width><Frame_Height>1</Frame_Height>"
-        "<Target_Frame_Rate>1</Target_Frame_Rate><Frame_Encoding>JPEG</Frame_Encoding>"
-        "<Frame_Header_Format>"
+    const std::string fields =
         "<Frame_Header_Field name=\"Start_Marker\" offset=\"0\" length=\"300\" format=\"f\"/>"
-        "</Frame_Header_Format></KOV_Header>";
-    std::istringstream headerBytes(text + std::string(5, '\0'));
+        "";
     KovFileHeader table(0, 0, 0, 0, 0, "");
-    EXPECT_FALSE(table.readFromStream(headerBytes));
+    EXPECT_FALSE(readTable(table, fields));
     ASSERT_EQ(table.getFrameHeaderLength(), 300u);
 
     std::istringstream in(block(sample()) + std::string(400, '\0'));
