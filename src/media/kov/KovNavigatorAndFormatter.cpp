@@ -271,16 +271,22 @@ bool KovNavigatorAndFormatter::getCurrentFrameAndAdvance(std::unique_ptr<VideoSe
     frame.reset();
     // A file that grows while it is read (a live recording) may have more frames by now.
     stream_.clear();
-    const int64_t preReadOffset = position();
     currentFrameHeader_.readFromStream(stream_);
+    const uint32_t blockLength = fileHeader_.getFrameHeaderLength();
     if (!stream_.fail() && currentFrameHeader_.hasValidMarker()) {
         const uint32_t length = currentFrameHeader_.getLengthOfFrameData();
-        const int64_t dataStart = position();
         // Never allocate for data the file does not hold: a damaged length could ask for 4 GB.
-        if (dataStart < 0 || static_cast<uint64_t>(dataStart) + length > fileSize_) {
+        // Where the frame says it lies is checked first, which costs nothing; only a frame that
+        // seems to reach past the end has its real position asked for.
+        const uint64_t claimedEnd = uint64_t{fileHeader_.getHeaderLength()} +
+                                    currentFrameHeader_.getOffsetToThisFrame() + blockLength +
+                                    length;
+        if (claimedEnd > fileSize_) {
+            const int64_t dataStart = position();
             if (dataStart < 0 || static_cast<uint64_t>(dataStart) + length > measureFileSize()) {
                 // Leave the read point at this frame, so it is read once its data is there.
-                seekTo(preReadOffset < 0 ? 0 : static_cast<uint64_t>(preReadOffset));
+                seekTo(dataStart < blockLength ? 0
+                                               : static_cast<uint64_t>(dataStart) - blockLength);
                 if (endOfFile != nullptr) {
                     *endOfFile = true;
                 }
@@ -305,12 +311,19 @@ bool KovNavigatorAndFormatter::getCurrentFrameAndAdvance(std::unique_ptr<VideoSe
             currentFrameHeader_.getHighResolutionTimeStamp());
         return true;
     }
+    // Where the failed read began: the bytes it took are behind the position it stopped at.
     const bool eof = stream_.eof();
+    const std::streamsize taken = stream_.gcount();
     const std::string reason = SystemError::last();
+    stream_.clear();
+    const int64_t preReadOffset = position() - taken;
     AvDebugLogger::instance().log(AvDebugLogger::kInfo,
                                   "KovNavigatorAndFormatter::getCurrentFrameAndAdvance(): Read "
                                   "failed. eofReached=%d, preReadOffset=%d, strerror()=\"%s\"",
                                   eof ? 1 : 0, static_cast<int>(preReadOffset), reason.c_str());
+    if (eof) {
+        stream_.setstate(std::ios::eofbit | std::ios::failbit);
+    }
     if (endOfFile != nullptr) {
         *endOfFile = eof;
     }
