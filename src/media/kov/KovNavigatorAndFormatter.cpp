@@ -1,0 +1,774 @@
+#include "KovNavigatorAndFormatter.h"
+
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "AvDebugLogger.h"
+#include "CompressedImage.h"
+#include "PointerChecks.h"
+#include "SystemError.h"
+#include "VideoSegmentFrame.h"
+
+namespace {
+
+// Farthest a scan for a frame marker reaches (forwards from an estimate, backwards from the
+// end): far beyond any one frame, so that a file without frames is not read end to end.
+constexpr uint64_t kMaximumScanBytes = 16u << 20;
+// Bytes a marker occupies; scan windows overlap by one less so no marker is missed.
+constexpr uint32_t kMarkerLength = 4;
+
+bool markerAt(const uint8_t* p) {
+    return p[0] == 0x0B && p[1] == 0xAF && p[2] == 0xF1 && p[3] == 0xED;
+}
+
+double roundHalfAwayFromZero(double x) {
+    return x > 0 ? std::floor(x + 0.5) : std::ceil(x - 0.5);
+}
+
+}  // namespace
+
+KovNavigatorAndFormatter::KovNavigatorAndFormatter()
+    : fileHeader_(0, 0, 0, 0.0, 0, ""),
+      firstFrameHeader_(&fileHeader_),
+      finalFrameHeader_(&fileHeader_),
+      currentFrameHeader_(&fileHeader_) {}
+
+KovNavigatorAndFormatter::~KovNavigatorAndFormatter() {
+    std::lock_guard guard(lock_);
+    if (stream_.is_open()) {
+        stream_.close();
+    }
+}
+
+// ---- File handling ----------------------------------------------------------------------------
+
+void KovNavigatorAndFormatter::setFileName(const std::string& fileName, bool refresh) {
+    std::lock_guard guard(lock_);
+    fileName_ = fileName;
+    closeFile();
+    if (refresh) {
+        refreshFileInformation();
+    }
+}
+
+std::string KovNavigatorAndFormatter::getFileName() const {
+    std::lock_guard guard(lock_);
+    return fileName_;
+}
+
+void KovNavigatorAndFormatter::closeFile() {
+    std::lock_guard guard(lock_);
+    if (stream_.is_open()) {
+        stream_.close();
+    }
+    stream_.clear();
+}
+
+bool KovNavigatorAndFormatter::openFileReadOnlyIfRequired() {
+    std::lock_guard guard(lock_);
+    if (stream_.is_open()) {
+        return true;
+    }
+    stream_.clear();
+    stream_.open(fileName_, std::ios::in | std::ios::binary);
+    if (!stream_.is_open()) {
+        const std::string reason = SystemError::last();
+        AvDebugLogger::instance().log(AvDebugLogger::kSevere,
+                                      "KovNavigatorAndFormatter::openFileReadOnlyIfRequired(): "
+                                      "Open failed. Tried file \"%s\".  strerror(errno)=\"%s\"",
+                                      fileName_.c_str(), reason.c_str());
+        stream_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool KovNavigatorAndFormatter::forceReopenFileForReadWrite() {
+    std::lock_guard guard(lock_);
+    closeFile();
+    stream_.open(fileName_, std::ios::in | std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!stream_.is_open()) {
+        const std::string reason = SystemError::last();
+        AvDebugLogger::instance().log(AvDebugLogger::kSevere,
+                                      "KovNavigatorAndFormatter::forceReopenFileForReadWrite(): "
+                                      "Open failed. Tried file \"%s\".  strerror(errno)=\"%s\"",
+                                      fileName_.c_str(), reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool KovNavigatorAndFormatter::seekTo(uint64_t position) {
+    stream_.clear();
+    stream_.seekg(static_cast<std::streamoff>(position));
+    return !stream_.fail();
+}
+
+int64_t KovNavigatorAndFormatter::position() {
+    const std::streampos position = stream_.tellg();
+    return position == std::streampos(-1) ? -1 : static_cast<int64_t>(position);
+}
+
+uint64_t KovNavigatorAndFormatter::measureFileSize() {
+    stream_.clear();
+    const int64_t readPoint = position();
+    stream_.seekg(0, std::ios::end);
+    const int64_t end = position();
+    if (readPoint >= 0) {
+        seekTo(static_cast<uint64_t>(readPoint));
+    }
+    return end < 0 ? 0 : static_cast<uint64_t>(end);
+}
+
+bool KovNavigatorAndFormatter::refreshFileInformation() {
+    std::lock_guard guard(lock_);
+    stream_.clear();
+    const bool wasOpen = stream_.is_open();
+    if (!openFileReadOnlyIfRequired()) {
+        return false;
+    }
+    const int64_t readPoint = position();
+    fileHeader_.readFromStream(stream_);
+    firstFrameHeader_.readFromStream(stream_);
+    bool result = !stream_.fail();
+    seekTo(fileHeader_.getHeaderLength());
+    result = getFinalFrameHeader(finalFrameHeader_) && result;
+    currentFrameHeader_ = finalFrameHeader_;
+    if (wasOpen) {
+        seekTo(readPoint < 0 ? 0 : static_cast<uint64_t>(readPoint));
+    } else {
+        setCurrentFrameByTimeOffsetFromStart(0.0, 1.0);
+    }
+    return result;
+}
+
+bool KovNavigatorAndFormatter::refreshIfFileChanged(bool force) {
+    std::lock_guard guard(lock_);
+    const bool openedHere = !stream_.is_open();
+    openFileReadOnlyIfRequired();
+    stream_.clear();
+    const int64_t readPoint = position();
+    const uint64_t size = measureFileSize();
+    if (force || size != fileSize_) {
+        setFileName(fileName_, true);
+    }
+    const bool restored = seekTo(readPoint < 0 ? 0 : static_cast<uint64_t>(readPoint));
+    if (openedHere) {
+        closeFile();
+    }
+    return restored;
+}
+
+// ---- Finding frames ---------------------------------------------------------------------------
+
+bool KovNavigatorAndFormatter::isFrameAt(uint64_t blockPosition, KovFrameHeader& header) {
+    const uint32_t headerLength = fileHeader_.getHeaderLength();
+    if (blockPosition < headerLength || !seekTo(blockPosition)) {
+        return false;
+    }
+    header.readFromStream(stream_);
+    return !stream_.fail() && header.hasValidMarker() &&
+           header.getOffsetToThisFrame() == blockPosition - headerLength;
+}
+
+bool KovNavigatorAndFormatter::getFinalFrameHeader(KovFrameHeader& header) {
+    std::lock_guard guard(lock_);
+    if (!openFileReadOnlyIfRequired()) {
+        return false;
+    }
+    stream_.clear();
+    const int64_t readPoint = position();
+    fileSize_ = measureFileSize();
+    const bool found = readFinalFrameHeader(header);
+    seekTo(readPoint < 0 ? 0 : static_cast<uint64_t>(readPoint));
+    return found;
+}
+
+bool KovNavigatorAndFormatter::readFinalFrameHeader(KovFrameHeader& header) {
+    const uint32_t markerOffset =
+        fileHeader_.getFrameFieldOffsets()[KovFrameHeaderField::kStartMarker];
+    std::vector<uint8_t> window(kFinalFrameScanBytes);
+    // The last marker whose block names its own position is the final frame. Should no block
+    // pass that test, the last marker found is taken as it stands.
+    bool anyMarker = false;
+    uint64_t lastMarkerBlock = 0;
+    uint64_t windowEnd = fileSize_;
+    while (windowEnd >= kMarkerLength && fileSize_ - windowEnd < kMaximumScanBytes) {
+        const uint64_t windowStart =
+            windowEnd > kFinalFrameScanBytes ? windowEnd - kFinalFrameScanBytes : 0;
+        const size_t length = static_cast<size_t>(windowEnd - windowStart);
+        if (!seekTo(windowStart)) {
+            break;
+        }
+        stream_.read(reinterpret_cast<char*>(window.data()), static_cast<std::streamsize>(length));
+        if (static_cast<size_t>(stream_.gcount()) != length) {
+            break;
+        }
+        for (size_t i = length - kMarkerLength + 1; i-- > 0;) {
+            if (!markerAt(&window[i]) || windowStart + i < markerOffset) {
+                continue;
+            }
+            const uint64_t blockPosition = windowStart + i - markerOffset;
+            if (isFrameAt(blockPosition, header)) {
+                return true;
+            }
+            if (!anyMarker) {
+                anyMarker = true;
+                lastMarkerBlock = blockPosition;
+            }
+        }
+        if (windowStart == 0) {
+            break;
+        }
+        windowEnd = windowStart + kMarkerLength - 1;
+    }
+    if (!anyMarker) {
+        return false;
+    }
+    seekTo(lastMarkerBlock);
+    header.readFromStream(stream_);
+    return true;
+}
+
+bool KovNavigatorAndFormatter::scanForwardsForFrame(uint64_t from, uint64_t& blockPosition) {
+    const uint32_t markerOffset =
+        fileHeader_.getFrameFieldOffsets()[KovFrameHeaderField::kStartMarker];
+    std::vector<uint8_t> window(kEstimateScanBytes);
+    uint64_t windowStart = from;
+    while (windowStart < fileSize_ && windowStart - from < kMaximumScanBytes) {
+        if (!seekTo(windowStart)) {
+            return false;
+        }
+        stream_.read(reinterpret_cast<char*>(window.data()), kEstimateScanBytes);
+        const size_t length = static_cast<size_t>(stream_.gcount());
+        stream_.clear();
+        if (length < kMarkerLength) {
+            return false;
+        }
+        for (size_t i = 0; i + kMarkerLength <= length; ++i) {
+            if (!markerAt(&window[i]) || windowStart + i < markerOffset) {
+                continue;
+            }
+            const uint64_t candidate = windowStart + i - markerOffset;
+            if (isFrameAt(candidate, currentFrameHeader_)) {
+                blockPosition = candidate;
+                return true;
+            }
+        }
+        windowStart += length - (kMarkerLength - 1);
+    }
+    return false;
+}
+
+// ---- Reading frames ---------------------------------------------------------------------------
+
+bool KovNavigatorAndFormatter::getCurrentFrameAndAdvance(std::unique_ptr<VideoSegmentFrame>& frame,
+                                                         bool* endOfFile) {
+    std::lock_guard guard(lock_);
+    frame.reset();
+    // A file that grows while it is read (a live recording) may have more frames by now.
+    stream_.clear();
+    currentFrameHeader_.readFromStream(stream_);
+    const uint32_t blockLength = fileHeader_.getFrameHeaderLength();
+    if (!stream_.fail() && currentFrameHeader_.hasValidMarker()) {
+        const uint32_t length = currentFrameHeader_.getLengthOfFrameData();
+        // Never allocate for data the file does not hold: a damaged length could ask for 4 GB.
+        // Where the frame says it lies is checked first, which costs nothing; only a frame that
+        // seems to reach past the end has its real position asked for.
+        const uint64_t claimedEnd = uint64_t{fileHeader_.getHeaderLength()} +
+                                    currentFrameHeader_.getOffsetToThisFrame() + blockLength +
+                                    length;
+        if (claimedEnd > fileSize_) {
+            const int64_t dataStart = position();
+            if (dataStart < 0 || static_cast<uint64_t>(dataStart) + length > measureFileSize()) {
+                // Leave the read point at this frame, so it is read once its data is there.
+                seekTo(dataStart < blockLength ? 0
+                                               : static_cast<uint64_t>(dataStart) - blockLength);
+                if (endOfFile != nullptr) {
+                    *endOfFile = true;
+                }
+                return false;
+            }
+        }
+        auto image = std::make_unique<CompressedImage>(fileHeader_.getFrameWidth(),
+                                                       fileHeader_.getFrameHeight(), length,
+                                                       fileHeader_.getFrameEncoding());
+        if (!image->allocateBuffer()) {
+            return false;
+        }
+        stream_ >> *image;
+        if (endOfFile != nullptr) {
+            *endOfFile = stream_.eof();
+        }
+        if (stream_.fail()) {
+            return false;
+        }
+        frame = std::make_unique<VideoSegmentFrame>(
+            std::move(image), currentFrameHeader_.getEpochTime(),
+            currentFrameHeader_.getHighResolutionTimeStamp());
+        return true;
+    }
+    // Where the failed read began: the bytes it took are behind the position it stopped at.
+    const bool eof = stream_.eof();
+    const std::streamsize taken = stream_.gcount();
+    const std::string reason = SystemError::last();
+    stream_.clear();
+    const int64_t preReadOffset = position() - taken;
+    AvDebugLogger::instance().log(AvDebugLogger::kInfo,
+                                  "KovNavigatorAndFormatter::getCurrentFrameAndAdvance(): Read "
+                                  "failed. eofReached=%d, preReadOffset=%d, strerror()=\"%s\"",
+                                  eof ? 1 : 0, static_cast<int>(preReadOffset), reason.c_str());
+    if (eof) {
+        stream_.setstate(std::ios::eofbit | std::ios::failbit);
+    }
+    if (endOfFile != nullptr) {
+        *endOfFile = eof;
+    }
+    return false;
+}
+
+bool KovNavigatorAndFormatter::getCurrentFrame(std::unique_ptr<VideoSegmentFrame>& frame) {
+    std::lock_guard guard(lock_);
+    const KovFrameHeader saved = currentFrameHeader_;
+    bool result = false;
+    if (getCurrentFrameAndAdvance(frame, nullptr)) {
+        const std::streamoff back =
+            static_cast<std::streamoff>(fileHeader_.getFrameHeaderLength()) +
+            currentFrameHeader_.getLengthOfFrameData();
+        stream_.seekg(-back, std::ios::cur);
+        result = !stream_.fail();
+    }
+    currentFrameHeader_ = saved;
+    return result;
+}
+
+double KovNavigatorAndFormatter::getCurrentFrameEpochTime() {
+    std::lock_guard guard(lock_);
+    stream_.clear();
+    const int64_t readPoint = position();
+    if (readPoint < 0) {
+        return 0.0;
+    }
+    KovFrameHeader header(&fileHeader_);
+    double epochTime = 0.0;
+    if (header.readFromStream(stream_) && !stream_.fail()) {
+        epochTime = header.getEpochTime();
+    }
+    seekTo(static_cast<uint64_t>(readPoint));
+    return epochTime;
+}
+
+float KovNavigatorAndFormatter::getCurrentTimeOffsetFromStart() {
+    std::lock_guard guard(lock_);
+    double current = getCurrentFrameEpochTime();
+    if (current == 0.0) {
+        // Past the last frame: the last frame read is where the file stands.
+        current = currentFrameHeader_.hasValidMarker() ? currentFrameHeader_.getEpochTime()
+                                                       : firstFrameHeader_.getEpochTime();
+    }
+    return static_cast<float>(current - firstFrameHeader_.getEpochTime());
+}
+
+double KovNavigatorAndFormatter::getFirstFrameEpochTime() {
+    std::lock_guard guard(lock_);
+    return firstFrameHeader_.getEpochTime();
+}
+
+float KovNavigatorAndFormatter::getTotalDuration() {
+    std::lock_guard guard(lock_);
+    return static_cast<float>(finalFrameHeader_.getEpochTime() - firstFrameHeader_.getEpochTime());
+}
+
+// ---- Positioning ------------------------------------------------------------------------------
+
+bool KovNavigatorAndFormatter::setCurrentFrameByWallClockTime(double epochTime,
+                                                              float toleranceSeconds) {
+    std::lock_guard guard(lock_);
+    if (!openFileReadOnlyIfRequired()) {
+        return false;
+    }
+    return setCurrentFrameByWallClockTimeSmartSearch(epochTime, toleranceSeconds,
+                                                     kSearchWindowSeconds);
+}
+
+bool KovNavigatorAndFormatter::setCurrentFrameByTimeOffsetFromStart(double offsetSeconds, float) {
+    std::lock_guard guard(lock_);
+    return setCurrentFrameByWallClockTime(firstFrameHeader_.getEpochTime() + offsetSeconds, 1.0f);
+}
+
+bool KovNavigatorAndFormatter::setCurrentFrameByTimeOffsetFromCurrent(double, float) {
+    std::lock_guard guard(lock_);
+    return false;
+}
+
+bool KovNavigatorAndFormatter::reservedOperation(void*) {
+    return false;
+}
+
+bool KovNavigatorAndFormatter::moveByOneFrame(bool forwards) {
+    std::lock_guard guard(lock_);
+    stream_.clear();
+    const int64_t readPoint = position();
+    if (readPoint < 0) {
+        return false;
+    }
+    KovFrameHeader header(&fileHeader_);
+    if (header.readFromStream(stream_) && !stream_.fail()) {
+        return seekTo(uint64_t{fileHeader_.getHeaderLength()} +
+                      (forwards ? header.getOffsetToNextFrame() : header.getOffsetToPriorFrame()));
+    }
+    seekTo(static_cast<uint64_t>(readPoint));
+    return false;
+}
+
+bool KovNavigatorAndFormatter::moveToNextFrame() {
+    return moveByOneFrame(true);
+}
+
+bool KovNavigatorAndFormatter::moveToPriorFrame() {
+    return moveByOneFrame(false);
+}
+
+bool KovNavigatorAndFormatter::setCurrentFrameByWallClockTimeSmartSearch(double epochTime,
+                                                                         float toleranceSeconds,
+                                                                         double windowSeconds) {
+    std::lock_guard guard(lock_);
+    const double firstTime = firstFrameHeader_.getEpochTime();
+    const double finalTime = finalFrameHeader_.getEpochTime();
+    if (!(epochTime >= firstTime && epochTime <= finalTime)) {
+        return false;
+    }
+    const uint32_t headerLength = fileHeader_.getHeaderLength();
+    double current = getCurrentFrameEpochTime();
+    if (current == 0.0) {
+        seekTo(uint64_t{headerLength} + firstFrameHeader_.getOffsetToThisFrame());
+        current = firstTime;
+    }
+    if (std::fabs(current - epochTime) <= windowSeconds) {
+        if (std::fabs(current - epochTime) <= kNoMoveSeconds) {
+            return true;
+        }
+        return stepSearch(epochTime, toleranceSeconds);
+    }
+
+    // Far away: estimate the position from the average byte rate, then find the frame there.
+    const uint64_t dataBytes = fileSize_ > headerLength ? fileSize_ - headerLength : 0;
+    double estimate = roundHalfAwayFromZero(static_cast<double>(dataBytes) / getTotalDuration() *
+                                            (epochTime - firstTime));
+    if (!std::isfinite(estimate) || estimate < 0) {
+        estimate = 0;
+    }
+    estimate = std::min(estimate, static_cast<double>(dataBytes));
+    uint64_t blockPosition = 0;
+    if (!scanForwardsForFrame(headerLength + static_cast<uint64_t>(estimate), blockPosition)) {
+        // The estimate fell inside the last frame: walk back from the final frame.
+        if (!seekTo(uint64_t{headerLength} + finalFrameHeader_.getOffsetToThisFrame())) {
+            return false;
+        }
+        return stepSearch(epochTime, toleranceSeconds);
+    }
+    seekTo(blockPosition);
+    if (!currentFrameHeader_.hasValidMarker()) {
+        return false;
+    }
+    if (std::fabs(currentFrameHeader_.getEpochTime() - epochTime) <= static_cast<double>(0.001f)) {
+        return !stream_.fail();
+    }
+    return stepSearch(epochTime, toleranceSeconds);
+}
+
+bool KovNavigatorAndFormatter::stepSearch(double epochTime, float toleranceSeconds) {
+    double previous = getCurrentFrameEpochTime();
+    if (std::fabs(previous - epochTime) <= kTimeResolution) {
+        return true;
+    }
+    const bool forwards = epochTime >= previous;
+    const double finalTime = finalFrameHeader_.getEpochTime();
+    const uint32_t stepLimit = finalFrameHeader_.getFrameNumber();
+    for (uint32_t step = 0; step < stepLimit; ++step) {
+        if (!moveByOneFrame(forwards)) {
+            return false;
+        }
+        const double reached = getCurrentFrameEpochTime();
+        if (reached == finalTime) {
+            // The walk cannot go on: the frame before is taken when it is nearer, the final
+            // frame only within the tolerance.
+            if (std::fabs(previous - epochTime) < std::fabs(reached - epochTime)) {
+                return moveByOneFrame(!forwards);
+            }
+            return std::fabs(reached - epochTime) <= toleranceSeconds;
+        }
+        if (forwards ? reached >= epochTime : reached <= epochTime) {
+            // On equal distances the frame just reached wins.
+            if (std::fabs(reached - epochTime) > std::fabs(previous - epochTime)) {
+                return moveByOneFrame(!forwards);
+            }
+            return true;
+        }
+        previous = reached;
+    }
+    return true;
+}
+
+// ---- Writing ----------------------------------------------------------------------------------
+
+bool KovNavigatorAndFormatter::writeFileHeader(double startTime,
+                                               int64_t highResolutionCounterFrequency,
+                                               uint32_t frameWidth, uint32_t frameHeight,
+                                               uint32_t targetFrameRate,
+                                               const std::string& frameEncoding,
+                                               KovWriteCallback callback, void* callbackContext) {
+    std::lock_guard guard(lock_);
+    KovFileHeader header(frameWidth, frameHeight, targetFrameRate, startTime,
+                         highResolutionCounterFrequency, frameEncoding);
+    bool result = false;
+    if (callback == nullptr) {
+        forceReopenFileForReadWrite();
+        result = header.writeToStream(stream_);
+    } else {
+        std::ostringstream bytes;
+        header.writeToStream(bytes);
+        const std::string text = bytes.str();
+        result = callback(callbackContext, 0.0, reinterpret_cast<const uint8_t*>(text.data()),
+                          static_cast<uint32_t>(text.size()), &fileName_, false);
+    }
+    fileHeader_.copyFromAnotherHeader(header);
+    frameCounter_ = 0;
+    thisOffset_ = 0;
+    nextOffset_ = 0;
+    priorOffset_ = 0;
+    return result;
+}
+
+bool KovNavigatorAndFormatter::appendFrame(const VideoSegmentFrame& frame, bool isLast,
+                                           KovWriteCallback callback, void* callbackContext) {
+    std::lock_guard guard(lock_);
+    const Image* image = frame.getImage();
+    CHECK_POINTER(image);
+    const uint32_t dataLength = image->getDataLength();
+    const uint32_t blockLength = fileHeader_.getFrameHeaderLength();
+    const uint64_t next = uint64_t{nextOffset_} + blockLength + dataLength;
+    if (next > UINT32_MAX || blockLength > KovFileHeader::kMaximumFrameHeaderLength ||
+        (dataLength > 0 && image->getData() == nullptr)) {
+        ++frameCounter_;
+        return false;
+    }
+    priorOffset_ = thisOffset_;
+    thisOffset_ = nextOffset_;
+    nextOffset_ = isLast ? thisOffset_ : static_cast<uint32_t>(next);
+    const KovFrameHeader header(&fileHeader_, frame.getEpochTime(),
+                                frame.getHighResolutionTimeStamp(), frameCounter_, thisOffset_,
+                                nextOffset_, priorOffset_, dataLength);
+    bool result = false;
+    if (callback == nullptr) {
+        header.writeToStream(stream_);
+        stream_.write(reinterpret_cast<const char*>(image->getData()), dataLength);
+        result = !stream_.fail();
+        if (isLast) {
+            stream_.close();
+            result = result && !stream_.fail();
+        }
+    } else {
+        uint8_t block[KovFileHeader::kMaximumFrameHeaderLength];
+        header.encodeBlock(block);
+        result = callback(callbackContext, 0.0, block, blockLength, &fileName_, false) &&
+                 callback(callbackContext, 0.0, image->getData(), dataLength, &fileName_, false);
+        if (result && isLast) {
+            result = callback(callbackContext, 0.0, nullptr, 0, &fileName_, true);
+        }
+    }
+    ++frameCounter_;
+    return result;
+}
+
+// ---- Splitting --------------------------------------------------------------------------------
+
+std::string KovNavigatorAndFormatter::splitPathConflict(const std::string& firstPartPath,
+                                                        const std::string& secondPartPath,
+                                                        int mode) const {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    auto sameFile = [&](const std::string& a, const std::string& b) {
+        const fs::path canonicalA = fs::weakly_canonical(a, error);
+        const fs::path canonicalB = fs::weakly_canonical(b, error);
+        return !error && canonicalA == canonicalB;
+    };
+    const bool writesFirst = mode == kSplitBothParts || mode == kSplitFirstPartOnly;
+    const bool writesSecond = mode == kSplitBothParts || mode == kSplitSecondPartOnly;
+    if ((writesFirst && sameFile(firstPartPath, fileName_)) ||
+        (writesSecond && sameFile(secondPartPath, fileName_))) {
+        return "Splitting not possible: a part would overwrite the file being split.";
+    }
+    if (writesFirst && writesSecond && sameFile(firstPartPath, secondPartPath)) {
+        return "Splitting not possible: both parts would be written to the same file.";
+    }
+    return "";
+}
+
+bool KovNavigatorAndFormatter::splitAtEpochTime(double splitTime, const std::string& firstPartPath,
+                                                const std::string& secondPartPath,
+                                                float toleranceSeconds, KovWriteCallback callback,
+                                                void* callbackContext, int mode) {
+    std::lock_guard guard(lock_);
+    if (!openFileReadOnlyIfRequired()) {
+        return false;
+    }
+    errorText_.clear();
+    const double firstTime = firstFrameHeader_.getEpochTime();
+    const double finalTime = finalFrameHeader_.getEpochTime();
+    if (!(splitTime >= firstTime && splitTime <= finalTime)) {
+        errorText_ = "Splitting at requested point not possible: point was not within this file.";
+        return false;
+    }
+    if (callback == nullptr) {
+        errorText_ = splitPathConflict(firstPartPath, secondPartPath, mode);
+        if (!errorText_.empty()) {
+            return false;
+        }
+    }
+    if (!setCurrentFrameByWallClockTime(splitTime, toleranceSeconds)) {
+        errorText_ =
+            "Splitting at requested point not possible within requested tolerance: set position "
+            "to split point failed.";
+        return false;
+    }
+
+    // a: time of the split frame, which opens the second part; b: time of the frame before it,
+    // which closes the first part.
+    double splitFrameTime = -1.0;
+    double beforeSplitTime = -1.0;
+    {
+        std::unique_ptr<VideoSegmentFrame> splitFrame;
+        std::unique_ptr<VideoSegmentFrame> frameBefore;
+        if (getCurrentFrame(splitFrame) && splitFrame) {
+            moveToPriorFrame();
+            if (getCurrentFrame(frameBefore) && frameBefore) {
+                splitFrameTime = splitFrame->getEpochTime();
+                beforeSplitTime = frameBefore->getEpochTime();
+            }
+        }
+    }
+    if (splitFrameTime < 0 || beforeSplitTime < 0 || finalTime < 0) {
+        errorText_ =
+            "Initial split frame time calculations failed! This is very much unexpected! "
+            "strerror(errno):" +
+            SystemError::last();
+        return false;
+    }
+
+    KovNavigatorAndFormatter firstPart;
+    KovNavigatorAndFormatter secondPart;
+    firstPart.setFileName(firstPartPath, false);
+    secondPart.setFileName(secondPartPath, false);
+    setCurrentFrameByTimeOffsetFromStart(0.0, 1.0);
+
+    const bool writesFirst = mode == kSplitBothParts || mode == kSplitFirstPartOnly;
+    const bool writesSecond = mode == kSplitBothParts || mode == kSplitSecondPartOnly;
+    bool firstHeaderTried = false;
+    bool secondHeaderTried = false;
+    bool firstComplete = !writesFirst;
+    bool secondComplete = !writesSecond;
+    bool result = true;
+
+    // Each part's header goes out before its first frame, whichever rule that frame meets.
+    auto writeHeaderOnce = [&](KovNavigatorAndFormatter& part, bool& tried, double startTime,
+                               const char* failure, const std::string& path) {
+        if (tried) {
+            return;
+        }
+        tried = true;
+        if (!part.writeFileHeader(startTime, fileHeader_.getHighResolutionCounterFrequency(),
+                                  fileHeader_.getFrameWidth(), fileHeader_.getFrameHeight(),
+                                  fileHeader_.getTargetFrameRate(), fileHeader_.getFrameEncoding(),
+                                  callback, callbackContext)) {
+            result = false;
+            errorText_ += std::string(failure) + path + "\"";
+        }
+    };
+    auto append = [&](KovNavigatorAndFormatter& part, const VideoSegmentFrame& frame, bool isLast,
+                      const char* failure) {
+        if (!part.appendFrame(frame, isLast, callback, callbackContext)) {
+            result = false;
+            if (errorText_.empty()) {
+                errorText_ = failure;
+            }
+        }
+    };
+    auto toFirstPart = [&](const VideoSegmentFrame& frame, bool isLast) {
+        writeHeaderOnce(firstPart, firstHeaderTried, firstTime,
+                        "Failed to write header of first split part, path was \"", firstPartPath);
+        if (result) {
+            append(firstPart, frame, isLast,
+                   isLast ? "Failed to write last frame of first part"
+                          : "Failed to write frame to first part");
+        }
+    };
+    auto toSecondPart = [&](const VideoSegmentFrame& frame, bool isLast) {
+        writeHeaderOnce(secondPart, secondHeaderTried, splitFrameTime,
+                        "Failed to write header of second split part, path was \"", secondPartPath);
+        if (result) {
+            append(secondPart, frame, isLast,
+                   isLast ? "Failed to write last frame of second part"
+                          : "Failed to write frame to second part");
+        }
+    };
+
+    while (result && !(firstComplete && secondComplete)) {
+        std::unique_ptr<VideoSegmentFrame> frame;
+        if (!getCurrentFrameAndAdvance(frame, nullptr) || !frame) {
+            break;
+        }
+        const double time = frame->getEpochTime();
+        if (time == finalTime) {
+            if (writesSecond) {
+                toSecondPart(*frame, true);
+                secondComplete = true;
+            }
+        } else if (time == beforeSplitTime) {
+            if (writesFirst) {
+                toFirstPart(*frame, true);
+                firstComplete = true;
+            }
+        } else if (time >= splitFrameTime) {
+            if (writesSecond) {
+                toSecondPart(*frame, false);
+            }
+        } else if (writesFirst) {
+            toFirstPart(*frame, false);
+        }
+    }
+    if (result && !(firstComplete && secondComplete)) {
+        // The file ended (or broke off) before a part got its last frame.
+        result = false;
+        errorText_ = "Failed to read a frame of the file being split";
+    }
+    return result;
+}
+
+std::string KovNavigatorAndFormatter::getErrorText() const {
+    std::lock_guard guard(lock_);
+    return errorText_;
+}
+
+KovFileHeader KovNavigatorAndFormatter::fileHeaderIs() const {
+    std::lock_guard guard(lock_);
+    return fileHeader_;
+}
+
+KovFrameHeader KovNavigatorAndFormatter::firstFrameHeaderIs() const {
+    std::lock_guard guard(lock_);
+    return firstFrameHeader_;
+}
+
+KovFrameHeader KovNavigatorAndFormatter::finalFrameHeaderIs() const {
+    std::lock_guard guard(lock_);
+    return finalFrameHeader_;
+}
+
+uint64_t KovNavigatorAndFormatter::fileSizeIs() const {
+    std::lock_guard guard(lock_);
+    return fileSize_;
+}
