@@ -92,6 +92,21 @@ bool FileIo::syncDirectory(const std::string& directory) {
 
 bool FileIo::writeFileAtomically(const std::string& path, std::string_view bytes,
                                  std::string* error) {
+    return writeFileAtomically(
+        path,
+        [&](int descriptor) {
+            if (!writeAll(descriptor, bytes.data(), bytes.size())) {
+                setError(error, SystemError::last());
+                return false;
+            }
+            return true;
+        },
+        error);
+}
+
+bool FileIo::writeFileAtomically(const std::string& path,
+                                 const std::function<bool(int descriptor)>& produce,
+                                 std::string* error) {
     const std::filesystem::path target(path);
     std::string directory = target.parent_path().string();
     if (directory.empty()) {
@@ -107,8 +122,13 @@ bool FileIo::writeFileAtomically(const std::string& path, std::string_view bytes
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(temporary.descriptor(), 0666 & ~mask);
-    if (!writeAll(temporary.descriptor(), bytes.data(), bytes.size()) ||
-        ::fsync(temporary.descriptor()) != 0) {
+    if (!produce(temporary.descriptor())) {
+        if (error != nullptr && error->empty()) {
+            *error = "Writing \"" + path + "\" was abandoned.";
+        }
+        return false;
+    }
+    if (::fsync(temporary.descriptor()) != 0) {
         setError(error, SystemError::last());
         return false;
     }

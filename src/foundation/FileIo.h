@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,12 @@ public:
     // bytes go to a temporary file beside it, are flushed to disk and renamed over it, and the
     // directory is flushed. On failure the old file is untouched and the temporary one removed.
     static bool writeFileAtomically(const std::string& path, std::string_view bytes,
+                                    std::string* error = nullptr);
+    // The same for content too large to hold in memory: `produce` writes it to the descriptor of
+    // the temporary file (with writeAll, say) and returns false to abandon the write, in which
+    // case `error` is left to the producer when it is already set.
+    static bool writeFileAtomically(const std::string& path,
+                                    const std::function<bool(int descriptor)>& produce,
                                     std::string* error = nullptr);
     // Writes all of `bytes` to `descriptor`, resuming after interrupted and partial writes.
     static bool writeAll(int descriptor, const void* bytes, size_t size);
