@@ -159,6 +159,7 @@ bool MpegAudioFile::readAt(uint64_t offset, uint8_t* buffer, uint64_t count, uin
 
 bool MpegAudioFile::parseAndBufferFirstFrame(bool reuse) {
     Operation operation(*this);
+    parseAttempted_ = true;
     const bool wasOpen = descriptor_ >= 0;
     if (!ensureOpen()) {
         parsed_ = false;
@@ -197,7 +198,9 @@ bool MpegAudioFile::parseAndBufferFirstFrame(bool reuse) {
 }
 
 bool MpegAudioFile::ensureParsed() {
-    return parsed_ || parseAndBufferFirstFrame(true);
+    // A file that could not be parsed is tried again only when asked to (a refresh), so a
+    // missing file is not reopened and logged by every query.
+    return parsed_ || (!parseAttempted_ && parseAndBufferFirstFrame(true));
 }
 
 bool MpegAudioFile::close() {

@@ -32,6 +32,7 @@ public:
     // Reads the first frame's header (again, unless `reuse` and a header was read before) and
     // measures the file. True when the header is a usable MPEG audio frame header. With `reuse`,
     // a file opened by this call is closed again. An open failure is logged and returns false.
+    // Other operations parse on demand once; after a failure only this call tries again.
     bool parseAndBufferFirstFrame(bool reuse);
     // Releases the read descriptor; the read point is kept. Always true.
     bool close();
@@ -129,6 +130,7 @@ private:
     uint8_t headerBytes_[MpegAudioFrameHeader::kSize] = {};
     MpegAudioFrameHeader header_;
     bool parsed_ = false;
+    bool parseAttempted_ = false;
     uint64_t fileSize_ = 0;
     uint32_t frameSize_ = 0;
     float frameDuration_ = 0.0f;

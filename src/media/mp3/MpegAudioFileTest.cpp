@@ -210,6 +210,17 @@ TEST_F(MpegAudioFileTest, RefreshSeesAGrowingFile) {
     EXPECT_FLOAT_EQ(file.getTotalDuration(), 0.72f);
 }
 
+TEST_F(MpegAudioFileTest, FileThatAppearsLaterIsFoundByARefresh) {
+    // A recording's newest file may be listed before its first frame is written.
+    MpegAudioFile file(path("later.mp3"));
+    EXPECT_EQ(file.getTotalDuration(), 0.0f);
+    recorderFile("later.mp3", 10);
+    EXPECT_EQ(file.getFrameSize(), 0u) << "queries do not reopen a file that failed";
+    ASSERT_TRUE(file.parseAndBufferFirstFrame(true));
+    EXPECT_EQ(file.getFrameSize(), 144u);
+    EXPECT_FLOAT_EQ(file.getTotalDuration(), 0.36f);
+}
+
 TEST_F(MpegAudioFileTest, CopiesPositionFromAnotherFile) {
     MpegAudioFile master(recorderFile("a.mp3", 100));
     MpegAudioFile slave(recorderFile("b.mp3", 50));
