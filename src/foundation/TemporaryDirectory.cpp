@@ -6,17 +6,11 @@
 
 #include "DirectoryLister.h"
 #include "SystemError.h"
+#include "TemporaryFile.h"
 
 TemporaryDirectory::TemporaryDirectory(const std::string& prefix, const std::string& parent) {
-    std::string base = parent;
-    if (base.empty()) {
-        std::error_code code;
-        base = std::filesystem::temp_directory_path(code).string();
-        if (code) {
-            base = "/tmp";
-        }
-    }
-    const std::string pattern = DirectoryLister::join(base, prefix + "XXXXXX");
+    const std::string pattern =
+        DirectoryLister::join(TemporaryFile::placeIn(parent), prefix + "XXXXXX");
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (::mkdtemp(name.data()) == nullptr) {

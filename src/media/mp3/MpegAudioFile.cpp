@@ -214,46 +214,39 @@ bool MpegAudioFile::isOpen() {
     return descriptor_ >= 0;
 }
 
-uint32_t MpegAudioFile::getFrameSize() {
+template <typename Field>
+Field MpegAudioFile::parsedValue(const Field& field) {
     Operation operation(*this);
     ensureParsed();
-    return frameSize_;
+    return field;
+}
+
+uint32_t MpegAudioFile::getFrameSize() {
+    return parsedValue(frameSize_);
 }
 
 float MpegAudioFile::getFrameDuration() {
-    Operation operation(*this);
-    ensureParsed();
-    return frameDuration_;
+    return parsedValue(frameDuration_);
 }
 
 float MpegAudioFile::getTotalDuration() {
-    Operation operation(*this);
-    ensureParsed();
-    return totalDuration_;
+    return parsedValue(totalDuration_);
 }
 
 uint32_t MpegAudioFile::getSampleRate() {
-    Operation operation(*this);
-    ensureParsed();
-    return header_.sampleRate();
+    return parsedValue(header_).sampleRate();
 }
 
 uint32_t MpegAudioFile::getSamplesPerFrame() {
-    Operation operation(*this);
-    ensureParsed();
-    return header_.samplesPerFrame();
+    return parsedValue(header_).samplesPerFrame();
 }
 
 MpegAudioFrameHeader MpegAudioFile::getFirstFrameHeader() {
-    Operation operation(*this);
-    ensureParsed();
-    return header_;
+    return parsedValue(header_);
 }
 
 uint64_t MpegAudioFile::getFileSize() {
-    Operation operation(*this);
-    ensureParsed();
-    return fileSize_;
+    return parsedValue(fileSize_);
 }
 
 uint64_t MpegAudioFile::frameIndexAt(double offsetSeconds) const {
@@ -459,26 +452,40 @@ bool MpegAudioFile::writeParts(const Part* parts, int count, KovWriteCallback ca
     return false;
 }
 
+bool MpegAudioFile::findCuts(const float* offsetsSeconds, float* reachedSeconds, uint64_t* cuts,
+                             int count, float toleranceSeconds, bool mustFollowFirstFrame) {
+    errorText_.clear();
+    // Measured again: a recording may have grown since the file was parsed.
+    if (!parseAndBufferFirstFrame(true)) {
+        errorText_ = "Cannot read the first frame of \"" + fileName_ + "\".";
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (!(offsetsSeconds[i] <= totalDuration_)) {
+            errorText_ = "Split point(s) not in this file.";
+            return false;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        if (!positionAt(offsetsSeconds[i], reachedSeconds[i], cuts[i]) ||
+            !(std::fabs(offsetsSeconds[i] - reachedSeconds[i]) <= toleranceSeconds) ||
+            (mustFollowFirstFrame && cuts[i] < 1)) {
+            errorText_ = "Set position to split point was not in tolerance.";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool MpegAudioFile::copyAndSplitAtOffset(float offsetSeconds, float& reachedSeconds,
                                          const std::string& firstPartPath,
                                          const std::string& secondPartPath, float toleranceSeconds,
                                          KovWriteCallback callback, void* callbackContext, int mode,
                                          bool dryRun) {
     Operation operation(*this);
-    errorText_.clear();
-    if (!parseAndBufferFirstFrame(true)) {
-        errorText_ = "Cannot read the first frame of \"" + fileName_ + "\".";
-        return false;
-    }
-    if (!(offsetSeconds <= totalDuration_)) {
-        errorText_ = "Split point(s) not in this file.";
-        return false;
-    }
     float reached = 0.0f;
     uint64_t cut = 0;
-    if (!positionAt(offsetSeconds, reached, cut) ||
-        !(std::fabs(offsetSeconds - reached) <= toleranceSeconds)) {
-        errorText_ = "Set position to split point was not in tolerance.";
+    if (!findCuts(&offsetSeconds, &reached, &cut, 1, toleranceSeconds, false)) {
         return false;
     }
     reachedSeconds = reached;
@@ -505,23 +512,10 @@ bool MpegAudioFile::copyAndSplitAtOffset(float firstOffsetSeconds, float secondO
                                          KovWriteCallback callback, void* callbackContext, int mode,
                                          bool dryRun) {
     Operation operation(*this);
-    errorText_.clear();
-    if (!parseAndBufferFirstFrame(true)) {
-        errorText_ = "Cannot read the first frame of \"" + fileName_ + "\".";
-        return false;
-    }
-    if (!(firstOffsetSeconds <= totalDuration_) || !(secondOffsetSeconds <= totalDuration_)) {
-        errorText_ = "Split point(s) not in this file.";
-        return false;
-    }
+    const float offsets[2] = {firstOffsetSeconds, secondOffsetSeconds};
     float reached[2] = {0.0f, 0.0f};
     uint64_t cut[2] = {0, 0};
-    if (!positionAt(firstOffsetSeconds, reached[0], cut[0]) ||
-        !positionAt(secondOffsetSeconds, reached[1], cut[1]) ||
-        !(std::fabs(firstOffsetSeconds - reached[0]) <= toleranceSeconds) ||
-        !(std::fabs(secondOffsetSeconds - reached[1]) <= toleranceSeconds) || cut[0] < 1 ||
-        cut[1] < 1) {
-        errorText_ = "Set position to split point was not in tolerance.";
+    if (!findCuts(offsets, reached, cut, 2, toleranceSeconds, true)) {
         return false;
     }
     if (cut[0] > cut[1]) {

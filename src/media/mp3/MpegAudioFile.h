@@ -101,12 +101,20 @@ private:
     class Operation;
 
     bool ensureParsed();
+    // A field of the header or the file, read under the lock after parsing on demand.
+    template <typename Field>
+    Field parsedValue(const Field& field);
     bool ensureOpen();
     void releaseDescriptor();
     bool readAt(uint64_t offset, uint8_t* buffer, uint64_t count, uint64_t& got);
     uint64_t frameIndexAt(double offsetSeconds) const;
     bool positionAt(float offsetSeconds, float& reachedSeconds, uint64_t& bytePosition);
     bool writesOverThisFile(const std::string& path) const;
+    // Parses the file again and finds the frame start each offset cuts the file at. False, with
+    // the error text, when an offset lies outside the file or its tolerance, or (when
+    // `mustFollowFirstFrame`) on the very start.
+    bool findCuts(const float* offsetsSeconds, float* reachedSeconds, uint64_t* cuts, int count,
+                  float toleranceSeconds, bool mustFollowFirstFrame);
     bool copyPart(uint64_t begin, uint64_t end, const std::string& path, KovWriteCallback callback,
                   void* callbackContext, bool& readFailed, bool& writeFailed);
     // One part of a split: bytes [begin, end) to `path`, when selected by the mode.
