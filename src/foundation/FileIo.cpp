@@ -23,7 +23,7 @@ void setError(std::string* error, const std::string& text) {
 
 bool FileIo::readWholeFile(const std::string& path, std::string& bytes, uint64_t maximumBytes,
                            std::string* error) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         setError(error, SystemError::last());
         return false;
@@ -90,23 +90,36 @@ bool FileIo::syncDirectory(const std::string& directory) {
     return ok;
 }
 
+std::function<bool(int descriptor)> FileIo::bytesProducer(std::string_view bytes,
+                                                          std::string* error) {
+    return [bytes, error](int descriptor) {
+        if (!writeAll(descriptor, bytes.data(), bytes.size())) {
+            setError(error, SystemError::last());
+            return false;
+        }
+        return true;
+    };
+}
+
 bool FileIo::writeFileAtomically(const std::string& path, std::string_view bytes,
                                  std::string* error) {
-    return writeFileAtomically(
-        path,
-        [&](int descriptor) {
-            if (!writeAll(descriptor, bytes.data(), bytes.size())) {
-                setError(error, SystemError::last());
-                return false;
-            }
-            return true;
-        },
-        error);
+    return writeAtomically(path, bytesProducer(bytes, error), -1, error);
+}
+
+bool FileIo::writePrivateFileAtomically(const std::string& path, std::string_view bytes,
+                                        std::string* error) {
+    return writeAtomically(path, bytesProducer(bytes, error), 0600, error);
 }
 
 bool FileIo::writeFileAtomically(const std::string& path,
                                  const std::function<bool(int descriptor)>& produce,
                                  std::string* error) {
+    return writeAtomically(path, produce, -1, error);
+}
+
+bool FileIo::writeAtomically(const std::string& path,
+                             const std::function<bool(int descriptor)>& produce, int permissions,
+                             std::string* error) {
     const std::filesystem::path target(path);
     std::string directory = target.parent_path().string();
     if (directory.empty()) {
@@ -119,9 +132,13 @@ bool FileIo::writeFileAtomically(const std::string& path,
         return false;
     }
     // mkstemp makes the file private; a record is as readable as any file the user makes.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(temporary.descriptor(), 0666 & ~mask);
+    if (permissions < 0) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(temporary.descriptor(), 0666 & ~mask);
+    } else {
+        ::fchmod(temporary.descriptor(), static_cast<mode_t>(permissions));
+    }
     if (!produce(temporary.descriptor())) {
         if (error != nullptr && error->empty()) {
             *error = "Writing \"" + path + "\" was abandoned.";
