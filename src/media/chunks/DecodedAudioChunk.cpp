@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-std::atomic<long> DecodedAudioChunk::liveInstances_{0};
-
 namespace {
 constexpr uint32_t kBytesPerSample = 2;
 }  // namespace
@@ -24,9 +22,7 @@ DecodedAudioChunk::DecodedAudioChunk(uint32_t numberOfSamples, uint32_t sampleRa
       powerLevel_(-1.0f),
       flag_(flag),
       firstValue_(firstValue),
-      secondValue_(secondValue) {
-    liveInstances_.fetch_add(1, std::memory_order_relaxed);
-}
+      secondValue_(secondValue) {}
 
 DecodedAudioChunk::DecodedAudioChunk(float powerLevel)
     : AudioChunk(std::string(), 0),
@@ -38,13 +34,7 @@ DecodedAudioChunk::DecodedAudioChunk(float powerLevel)
       powerLevel_(powerLevel),
       flag_(false),
       firstValue_(0),
-      secondValue_(0) {
-    liveInstances_.fetch_add(1, std::memory_order_relaxed);
-}
-
-DecodedAudioChunk::~DecodedAudioChunk() {
-    liveInstances_.fetch_sub(1, std::memory_order_relaxed);
-}
+      secondValue_(0) {}
 
 float DecodedAudioChunk::secondsPerSampleIs() const {
     return sampleRate_ == 0 ? 0.0f : 1.0f / static_cast<float>(sampleRate_);
@@ -98,8 +88,4 @@ bool DecodedAudioChunk::appendSamples(const int16_t* samples, uint32_t count) {
     }
     advanceValidLength(bytes);
     return true;
-}
-
-long DecodedAudioChunk::liveInstances() {
-    return liveInstances_.load(std::memory_order_relaxed);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "AudioChunk.h"
+#include "LiveInstanceCounter.h"
 
 // Decoded audio: signed 16-bit samples in the machine's byte order, one channel, with the
 // wall-clock time of the first sample (-1.0 until the decoder that made it sets it).
@@ -17,7 +17,7 @@ public:
     // A level-only chunk: no format, no buffer, every count zero; powerLevelIs(true) answers
     // `powerLevel`. The meters read per-channel levels from such chunks.
     explicit DecodedAudioChunk(float powerLevel);
-    ~DecodedAudioChunk() override;
+    ~DecodedAudioChunk() override = default;
 
     virtual float durationIs() const { return duration_; }
     virtual uint32_t sampleRateIs() const { return sampleRate_; }
@@ -43,7 +43,7 @@ public:
     bool appendSamples(const int16_t* samples, uint32_t count);
 
     // Live DecodedAudioChunk objects, mixed chunks included (a leak diagnostic only).
-    static long liveInstances();
+    static long liveInstances() { return LiveInstanceCounter<DecodedAudioChunk>::liveInstances(); }
 
 private:
     uint32_t sampleRate_;
@@ -55,5 +55,5 @@ private:
     bool flag_;
     uint64_t firstValue_;
     uint64_t secondValue_;
-    static std::atomic<long> liveInstances_;
+    LiveInstanceCounter<DecodedAudioChunk> counter_;
 };

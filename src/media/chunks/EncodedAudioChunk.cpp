@@ -4,8 +4,6 @@
 
 #include "ByteOrder.h"
 
-std::atomic<long> EncodedAudioChunk::liveInstances_{0};
-
 namespace {
 
 constexpr uint8_t kTag[4] = {'E', 'A', 'C', '1'};
@@ -30,13 +28,7 @@ EncodedAudioChunk::EncodedAudioChunk(uint32_t byteLength, uint32_t sampleRate,
       startTime_(startTime),
       flag_(flag),
       firstValue_(join(firstValueLow, firstValueHigh)),
-      secondValue_(join(secondValueLow, secondValueHigh)) {
-    liveInstances_.fetch_add(1, std::memory_order_relaxed);
-}
-
-EncodedAudioChunk::~EncodedAudioChunk() {
-    liveInstances_.fetch_sub(1, std::memory_order_relaxed);
-}
+      secondValue_(join(secondValueLow, secondValueHigh)) {}
 
 float EncodedAudioChunk::secondsPerSampleIs() const {
     return sampleRate_ == 0 ? 0.0f : 1.0f / static_cast<float>(sampleRate_);
@@ -107,8 +99,4 @@ std::unique_ptr<EncodedAudioChunk> EncodedAudioChunk::deserializeFromBuffer(cons
     chunk->transactionIdIs().setIdNumber(ByteOrder::readLittleEndian32(buffer + 44));
     bytesRead = kSerializedHeaderSize + nameLength + dataLength;
     return chunk;
-}
-
-long EncodedAudioChunk::liveInstances() {
-    return liveInstances_.load(std::memory_order_relaxed);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "AudioChunk.h"
+#include "LiveInstanceCounter.h"
 
 // A run of compressed audio frames (MP3 for this system) with the wall-clock time of its first
 // sample. Producers pass false and zeros for the flag and the two 64-bit values.
@@ -16,7 +16,7 @@ public:
                       std::string formatName, double startTime, bool flag = false,
                       uint32_t firstValueLow = 0, uint32_t firstValueHigh = 0,
                       uint32_t secondValueLow = 0, uint32_t secondValueHigh = 0);
-    ~EncodedAudioChunk() override;
+    ~EncodedAudioChunk() override = default;
 
     virtual float durationIs() const { return duration_; }
     virtual uint32_t sampleRateIs() const { return sampleRate_; }
@@ -50,7 +50,7 @@ public:
     static constexpr uint32_t kMaximumSerializedDataLength = 16u << 20;
 
     // Live EncodedAudioChunk objects in the process (a leak diagnostic only).
-    static long liveInstances();
+    static long liveInstances() { return LiveInstanceCounter<EncodedAudioChunk>::liveInstances(); }
 
 private:
     uint32_t sampleRate_;
@@ -60,5 +60,5 @@ private:
     bool flag_;
     uint64_t firstValue_;
     uint64_t secondValue_;
-    static std::atomic<long> liveInstances_;
+    LiveInstanceCounter<EncodedAudioChunk> counter_;
 };

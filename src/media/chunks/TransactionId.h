@@ -1,9 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
+#include "LiveInstanceCounter.h"
 #include "PackableObject.h"
 
 // The id that travels with a piece of audio from the file it was read from to the player's position
@@ -12,9 +12,9 @@ class TransactionId : public PackableObject {
 public:
     TransactionId();
     explicit TransactionId(uint32_t idNumber);
-    TransactionId(const TransactionId& other);
-    TransactionId& operator=(const TransactionId& other);
-    ~TransactionId() override;
+    TransactionId(const TransactionId& other) = default;
+    TransactionId& operator=(const TransactionId& other) = default;
+    ~TransactionId() override = default;
 
     // Packs the number as the integer element "thisIdNumber".
     bool pack(ObjectPacker& packer) const override;
@@ -26,9 +26,9 @@ public:
     void setIdNumber(uint32_t idNumber) { thisIdNumber_ = idNumber; }
 
     // Live TransactionId objects in the process (a leak diagnostic only).
-    static long liveInstances();
+    static long liveInstances() { return LiveInstanceCounter<TransactionId>::liveInstances(); }
 
 private:
     uint32_t thisIdNumber_ = 0;
-    static std::atomic<long> liveInstances_;
+    LiveInstanceCounter<TransactionId> counter_;
 };

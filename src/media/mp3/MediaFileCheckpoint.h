@@ -1,18 +1,17 @@
 #pragma once
 
-#include <atomic>
+#include "LiveInstanceCounter.h"
 
 // A snapshot of a media file's read position, to be restored later. Each file kind derives its
 // own; the base only counts live instances (a leak diagnostic).
 class MediaFileCheckpoint {
 public:
-    MediaFileCheckpoint();
-    MediaFileCheckpoint(const MediaFileCheckpoint& other);
-    MediaFileCheckpoint& operator=(const MediaFileCheckpoint&) = default;
-    virtual ~MediaFileCheckpoint();
+    virtual ~MediaFileCheckpoint() = default;
 
-    static long liveInstances();
+    static long liveInstances() {
+        return LiveInstanceCounter<MediaFileCheckpoint>::liveInstances();
+    }
 
 private:
-    static std::atomic<long> liveInstances_;
+    LiveInstanceCounter<MediaFileCheckpoint> counter_;
 };
