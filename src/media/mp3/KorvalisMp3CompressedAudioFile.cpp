@@ -15,6 +15,8 @@ constexpr const char* kFormatName = "MPEG Audio";
 constexpr const char* kExtension = "mp3";
 // No chunk is larger than this, whatever duration is asked for.
 constexpr uint64_t kMaximumChunkBytes = 64u << 20;
+// Frames a chunk may reach past the measured end of a file that is still being recorded.
+constexpr uint64_t kGrowthFrames = 256;
 // Frames read at once while walking a whole file.
 constexpr uint32_t kWalkFrames = 1024;
 
@@ -145,13 +147,21 @@ bool KorvalisMp3CompressedAudioFile::getNextEncodedChunk(std::unique_ptr<Encoded
     if (!(frameDuration > 0.0f) || frameSize == 0) {
         return false;
     }
-    const int64_t wanted = roundHalfAwayFromZero(static_cast<double>(durationSeconds) /
-                                                 static_cast<double>(frameDuration));
+    // Whatever duration is asked for, a chunk is whole frames and of bounded size.
+    const double maximumFrames = static_cast<double>(kMaximumChunkBytes / frameSize);
+    const double asked = static_cast<double>(durationSeconds) / static_cast<double>(frameDuration);
+    if (!(asked > 0.0)) {
+        return false;
+    }
+    const int64_t wanted = roundHalfAwayFromZero(std::min(asked, maximumFrames));
     if (wanted <= 0) {
         return false;
     }
-    const uint32_t frames =
-        static_cast<uint32_t>(std::min<uint64_t>(wanted, kMaximumChunkBytes / frameSize));
+    // Nor much more than the file held when last measured: a recording may have grown since.
+    const uint64_t position = mpegAudioFile_.getStreamPosition();
+    const uint64_t size = mpegAudioFile_.getFileSize();
+    const uint64_t held = size > position ? (size - position) / frameSize : 0;
+    const auto frames = static_cast<uint32_t>(std::min<uint64_t>(wanted, held + kGrowthFrames));
     const uint32_t samplesPerFrame = mpegAudioFile_.getSamplesPerFrame();
     const uint32_t sampleRate = mpegAudioFile_.getSampleRate();
     const double startTime = getCurrentEpochTime();

@@ -106,6 +106,14 @@ TEST_F(KorvalisMp3CompressedAudioFileTest, ChunksWithoutStampsFollowTheNameClock
     EXPECT_EQ(frames, 28u) << "1.0 s is 28 frames; the last chunk holds what is left";
     EXPECT_FALSE(file.getNextEncodedChunk(chunk, endOfFile, 0.144f));
     EXPECT_FALSE(file.getNextEncodedChunk(chunk, endOfFile, 0.0f)) << "no frames asked for";
+
+    // Absurd durations give bounded chunks or none, never a huge allocation.
+    float reached = 0;
+    ASSERT_TRUE(file.setPositionByTimeOffset(0.0f, 1.0f, reached));
+    EXPECT_FALSE(file.getNextEncodedChunk(chunk, endOfFile, std::nanf("")));
+    EXPECT_FALSE(file.getNextEncodedChunk(chunk, endOfFile, -1.0f));
+    ASSERT_TRUE(file.getNextEncodedChunk(chunk, endOfFile, 1e30f));
+    EXPECT_EQ(chunk->validLengthIs(), 28u * 144) << "the whole file, as one chunk";
 }
 
 TEST_F(KorvalisMp3CompressedAudioFileTest, StampInAChunkAnchorsTheClock) {
