@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "DecodedAudioChunk.h"
 #include "EncodedAudioChunk.h"
+#include "KorvalisMp3CompressedAudioFile.h"
 #include "MpegAudioCompressor.h"
 #include "MpegAudioFile.h"
 #include "MpegAudioFrameHeader.h"
@@ -58,16 +60,27 @@ void readAsFile(const uint8_t* data, size_t size) {
     std::vector<uint8_t> buffer(4096);
     uint32_t bytesRead = 0;
     bool endOfFile = false;
-    uint64_t total_read = 0;
+    uint64_t totalRead = 0;
     while (file.readFrames(3, buffer.data(), buffer.size(), bytesRead, endOfFile)) {
         require(bytesRead > 0 && bytesRead % file.getFrameSize() == 0, "whole frames");
-        total_read += bytesRead;
-        require(total_read <= size, "no more than the file");
+        totalRead += bytesRead;
+        require(totalRead <= size, "no more than the file");
     }
     float first = 0.0f;
     float second = 0.0f;
     file.copyAndSplitAtOffset(total / 3, total / 2, first, second, "", "", "", 1.0f, nullptr,
                               nullptr, 0, true);
+
+    // The same bytes as a timed file: chunks with their stamps, the stamp count and the dump.
+    KorvalisMp3CompressedAudioFile timed("/proc/self/fd/" + std::to_string(descriptor), true);
+    std::unique_ptr<EncodedAudioChunk> chunk;
+    bool timedEnd = false;
+    while (!timedEnd && timed.getNextEncodedChunk(chunk, timedEnd, 0.144f)) {
+        require(chunk->validLengthIs() > 0 && chunk->validLengthIs() <= size, "chunk size");
+    }
+    timed.countStampedFrames();
+    std::ostringstream csv;
+    timed.dumpTimingDataAsCsv(csv);
 }
 
 void decodeAsChunks(const uint8_t* data, size_t size) {
