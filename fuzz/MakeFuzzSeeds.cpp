@@ -12,13 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "CompressedImage.h"
+#include "EncodedAudioChunk.h"
 #include "JexSession.h"
 #include "KorvalisEncryptedMediaFile.h"
 #include "KorvalisUserSealingKey.h"
 #include "KovFileHeader.h"
 #include "SyntheticKovWriter.h"
 #include "TemporaryFile.h"
+#include "TimedMp3Writer.h"
 #include "WallClockTime.h"
 #include "XmlPacker.h"
 
@@ -183,6 +186,53 @@ Seeds compressedImageSeeds() {
     return {bytes};
 }
 
+// Timed MP3 bytes as the recorder writes them.
+std::string timedMp3(double seconds, bool silent, double stampInterval) {
+    TimedMp3Writer writer(1268652608.0, seconds);
+    if (silent) {
+        writer.setSignal(TimedMp3Writer::silence());
+    }
+    writer.setStampIntervalSeconds(stampInterval);
+    std::vector<uint8_t> bytes;
+    writer.writeToMemory(bytes);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+Seeds mpegAudioHeaderSeeds() {
+    const std::string file = timedMp3(1.0, false, 0.25);
+    // MPEG-1 Layer III frames at 128 kbit/s (417 bytes) and a Layer I header.
+    std::string mpeg1(417 * 3, '\0');
+    for (int i = 0; i < 3; ++i) {
+        ByteOrder::writeBigEndian32(reinterpret_cast<uint8_t*>(&mpeg1[417 * i]), 0xFFFB9064u);
+    }
+    std::string layer1(4, '\0');
+    ByteOrder::writeBigEndian32(reinterpret_cast<uint8_t*>(layer1.data()), 0xFFFF1000u);
+    return {file, file.substr(0, 144), file.substr(0, 144 * 5 + 70), mpeg1, layer1};
+}
+
+Seeds mp3StampSeeds() {
+    const std::string stamped = timedMp3(0.5, false, 0.001);
+    const std::string silent = timedMp3(0.2, true, 0.001);
+    const std::string plain = timedMp3(0.2, false, 0.0);
+    return {stamped.substr(144 * 3, 144), silent.substr(0, 144), plain.substr(144 * 2, 144),
+            stamped.substr(0, 144 * 6), plain.substr(0, 144 * 4)};
+}
+
+Seeds encodedAudioChunkSeeds() {
+    const std::string frames = timedMp3(0.144, false, 1.0);
+    EncodedAudioChunk chunk(static_cast<uint32_t>(frames.size()), 16000, 2304, "MPEG Audio",
+                            1268652608.0);
+    chunk.allocateBuffer(false);
+    chunk.appendBytes(reinterpret_cast<const uint8_t*>(frames.data()),
+                      static_cast<uint32_t>(frames.size()));
+    chunk.advanceValidLength(static_cast<uint32_t>(frames.size()));
+    std::string serialized(chunk.getSerializedSize(), '\0');
+    uint32_t written = 0;
+    chunk.serializeToBuffer(reinterpret_cast<uint8_t*>(serialized.data()),
+                            static_cast<uint32_t>(serialized.size()), written);
+    return {serialized, serialized.substr(0, EncodedAudioChunk::kSerializedHeaderSize + 10)};
+}
+
 const std::map<std::string, std::function<Seeds()>> kSeedMakers = {
     {"fuzz_session_record", sessionRecordSeeds},
     {"fuzz_xml_packer", xmlPackerSeeds},
@@ -194,6 +244,9 @@ const std::map<std::string, std::function<Seeds()>> kSeedMakers = {
     {"fuzz_kov_frame_header", kovFileSeeds},
     {"fuzz_kov_file", kovFileSeeds},
     {"fuzz_compressed_image", compressedImageSeeds},
+    {"fuzz_mpeg_audio_header", mpegAudioHeaderSeeds},
+    {"fuzz_mp3_stamp", mp3StampSeeds},
+    {"fuzz_encoded_audio_chunk", encodedAudioChunkSeeds},
 };
 
 }  // namespace

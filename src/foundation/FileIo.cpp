@@ -90,17 +90,35 @@ bool FileIo::syncDirectory(const std::string& directory) {
     return ok;
 }
 
+std::function<bool(int descriptor)> FileIo::bytesProducer(std::string_view bytes,
+                                                          std::string* error) {
+    return [bytes, error](int descriptor) {
+        if (!writeAll(descriptor, bytes.data(), bytes.size())) {
+            setError(error, SystemError::last());
+            return false;
+        }
+        return true;
+    };
+}
+
 bool FileIo::writeFileAtomically(const std::string& path, std::string_view bytes,
                                  std::string* error) {
-    return writeAtomically(path, bytes, -1, error);
+    return writeAtomically(path, bytesProducer(bytes, error), -1, error);
 }
 
 bool FileIo::writePrivateFileAtomically(const std::string& path, std::string_view bytes,
                                         std::string* error) {
-    return writeAtomically(path, bytes, 0600, error);
+    return writeAtomically(path, bytesProducer(bytes, error), 0600, error);
 }
 
-bool FileIo::writeAtomically(const std::string& path, std::string_view bytes, int permissions,
+bool FileIo::writeFileAtomically(const std::string& path,
+                                 const std::function<bool(int descriptor)>& produce,
+                                 std::string* error) {
+    return writeAtomically(path, produce, -1, error);
+}
+
+bool FileIo::writeAtomically(const std::string& path,
+                             const std::function<bool(int descriptor)>& produce, int permissions,
                              std::string* error) {
     const std::filesystem::path target(path);
     std::string directory = target.parent_path().string();
@@ -121,8 +139,13 @@ bool FileIo::writeAtomically(const std::string& path, std::string_view bytes, in
     } else {
         ::fchmod(temporary.descriptor(), static_cast<mode_t>(permissions));
     }
-    if (!writeAll(temporary.descriptor(), bytes.data(), bytes.size()) ||
-        ::fsync(temporary.descriptor()) != 0) {
+    if (!produce(temporary.descriptor())) {
+        if (error != nullptr && error->empty()) {
+            *error = "Writing \"" + path + "\" was abandoned.";
+        }
+        return false;
+    }
+    if (::fsync(temporary.descriptor()) != 0) {
         setError(error, SystemError::last());
         return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,12 @@ public:
     // The same for files only their owner may read or write (mode 0600), such as key files.
     static bool writePrivateFileAtomically(const std::string& path, std::string_view bytes,
                                            std::string* error = nullptr);
+    // The same for content too large to hold in memory: `produce` writes it to the descriptor of
+    // the temporary file (with writeAll, say) and returns false to abandon the write; `error`
+    // then says so unless the producer set it.
+    static bool writeFileAtomically(const std::string& path,
+                                    const std::function<bool(int descriptor)>& produce,
+                                    std::string* error = nullptr);
     // Writes all of `bytes` to `descriptor`, resuming after interrupted and partial writes.
     static bool writeAll(int descriptor, const void* bytes, size_t size);
     // Flushes a directory's entries (after a rename or create within it) to disk.
@@ -26,6 +33,10 @@ public:
 
 private:
     // `permissions` < 0: as readable as any file the user makes (0666 less the umask).
-    static bool writeAtomically(const std::string& path, std::string_view bytes, int permissions,
+    static bool writeAtomically(const std::string& path,
+                                const std::function<bool(int descriptor)>& produce, int permissions,
                                 std::string* error);
+    // A producer writing `bytes`.
+    static std::function<bool(int descriptor)> bytesProducer(std::string_view bytes,
+                                                             std::string* error);
 };

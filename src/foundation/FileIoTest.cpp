@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "FileIo.h"
+#include "TemporaryDirectory.h"
 #include "TemporaryFile.h"
 
 namespace fs = std::filesystem;
@@ -65,6 +66,52 @@ TEST_F(FileIoTest, AtomicWriteIntoAMissingDirectoryFails) {
     std::string error;
     EXPECT_FALSE(FileIo::writeFileAtomically(path("no/such/record.xml"), "x", &error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST_F(FileIoTest, StreamedAtomicWriteAppearsWholeOrNotAtAll) {
+    ASSERT_TRUE(FileIo::writeFileAtomically(path("audio.mp3"), "old"));
+    int calls = 0;
+    ASSERT_TRUE(FileIo::writeFileAtomically(path("audio.mp3"), [&](int descriptor) {
+        ++calls;
+        return FileIo::writeAll(descriptor, "one ", 4) && FileIo::writeAll(descriptor, "two", 3);
+    }));
+    EXPECT_EQ(calls, 1);
+    std::string bytes;
+    ASSERT_TRUE(FileIo::readWholeFile(path("audio.mp3"), bytes));
+    EXPECT_EQ(bytes, "one two");
+
+    // An abandoned write leaves the old content and no temporary file.
+    std::string error;
+    EXPECT_FALSE(FileIo::writeFileAtomically(
+        path("audio.mp3"),
+        [](int descriptor) { return FileIo::writeAll(descriptor, "partial", 7) && false; },
+        &error));
+    EXPECT_NE(error.find("abandoned"), std::string::npos) << error;
+    ASSERT_TRUE(FileIo::readWholeFile(path("audio.mp3"), bytes));
+    EXPECT_EQ(bytes, "one two");
+    EXPECT_EQ(entryCount(), 1u);
+}
+
+TEST_F(FileIoTest, TemporaryDirectoriesGoWithEverythingInThem) {
+    std::string made;
+    {
+        TemporaryDirectory scratch("scratch-", directory_.string());
+        ASSERT_TRUE(scratch.isValid());
+        made = scratch.path();
+        EXPECT_EQ(made.rfind(path("scratch-"), 0), 0u);
+        fs::create_directories(made + "/a.b/c~d");
+        std::ofstream(made + "/a.b/c~d/file") << "x";
+    }
+    EXPECT_FALSE(fs::exists(made));
+    {
+        TemporaryDirectory kept("kept-", directory_.string());
+        kept.keep();
+        made = kept.path();
+    }
+    EXPECT_TRUE(fs::is_directory(made));
+    TemporaryDirectory nowhere("x-", path("missing"));
+    EXPECT_FALSE(nowhere.isValid());
+    EXPECT_FALSE(nowhere.error().empty());
 }
 
 TEST_F(FileIoTest, ReadRefusesDirectoriesMissingAndOversizedFiles) {

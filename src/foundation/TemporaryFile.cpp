@@ -9,16 +9,17 @@
 #include "DirectoryLister.h"
 #include "SystemError.h"
 
-TemporaryFile::TemporaryFile(const std::string& prefix, const std::string& directory) {
-    std::string base = directory;
-    if (base.empty()) {
-        std::error_code code;
-        base = std::filesystem::temp_directory_path(code).string();
-        if (code) {
-            base = "/tmp";
-        }
+std::string TemporaryFile::placeIn(const std::string& directory) {
+    if (!directory.empty()) {
+        return directory;
     }
-    std::string pattern = DirectoryLister::join(base, prefix + "XXXXXX");
+    std::error_code code;
+    std::string base = std::filesystem::temp_directory_path(code).string();
+    return code ? "/tmp" : base;
+}
+
+TemporaryFile::TemporaryFile(const std::string& prefix, const std::string& directory) {
+    std::string pattern = DirectoryLister::join(placeIn(directory), prefix + "XXXXXX");
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     descriptor_ = mkstemp(name.data());

@@ -13,6 +13,9 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
+    // `directory`, or the system's temporary directory when it is empty.
+    static std::string placeIn(const std::string& directory);
+
     bool isValid() const { return !path_.empty(); }
     const std::string& path() const { return path_; }
     const std::string& error() const { return error_; }
