@@ -14,7 +14,7 @@
 
 #include "ArchiveSessionSet.h"
 #include "JexSession.h"
-#include "ScratchDirectory.h"
+#include "TemporaryDirectory.h"
 #include "TestArchiveBuilder.h"
 
 namespace {
@@ -29,7 +29,7 @@ constexpr const char* kCommonText = "Objection";
 constexpr const char* kRareText = "Exhibit 4711";
 
 struct GeneratedArchive {
-    ScratchDirectory directory{"bench-archive"};
+    TemporaryDirectory directory{"bench-archive-"};
     std::string root = directory.file("archive");
 };
 

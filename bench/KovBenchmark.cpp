@@ -22,6 +22,7 @@
 #include "JpegImageCompressor.h"
 #include "KovCompressedVideoFile.h"
 #include "SyntheticKovWriter.h"
+#include "TemporaryDirectory.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ public:
         settings.frameRate = 20;
         settings.startTime = kStart;
         settings.durationSeconds = seconds;
-        const std::string path = directory_ + "/" + name;
+        const std::string path = directory_.file(name);
         std::string error;
         const auto began = std::chrono::steady_clock::now();
         if (!SyntheticKovWriter(settings).write(path, error)) {
@@ -65,19 +66,10 @@ public:
         return path;
     }
 
-    ~BenchmarkFiles() {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory_, ignored);
-    }
-
 private:
-    BenchmarkFiles() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "bench-kov-XXXXXX").string();
-        directory_ = ::mkdtemp(pattern.data());
-    }
+    BenchmarkFiles() = default;
 
-    std::string directory_;
+    TemporaryDirectory directory_{"bench-kov-"};
     std::map<std::string, std::string> files_;
 };
 

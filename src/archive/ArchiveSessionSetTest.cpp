@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "ArchiveSessionSet.h"
-#include "ScratchDirectory.h"
+#include "TemporaryDirectory.h"
 #include "TestArchiveBuilder.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +23,7 @@ std::vector<std::string> namesOf(const std::vector<SessionDateEntry>& dates) {
 
 class ArchiveSessionSetTest : public ::testing::Test {
 protected:
-    ScratchDirectory scratch_{"archiveset"};
+    TemporaryDirectory scratch_{"archiveset-"};
 
     std::string record(TestArchiveBuilder& archive, const std::string& location, int day,
                        const std::vector<std::string>& events = {"Court in session"}) {

@@ -8,7 +8,7 @@
 
 #include "FileIo.h"
 #include "JexSession.h"
-#include "ScratchDirectory.h"
+#include "TemporaryDirectory.h"
 #include "TestArchiveBuilder.h"
 
 namespace fs = std::filesystem;
@@ -31,7 +31,7 @@ void writeFile(const std::string& path, const std::string& bytes) {
 
 class JexSessionTest : public ::testing::Test {
 protected:
-    ScratchDirectory scratch_{"jexsession"};
+    TemporaryDirectory scratch_{"jexsession-"};
     TestArchiveBuilder archive_{scratch_.path()};
 
     std::string recordOf(const std::vector<JexAnnotation>& annotations) {

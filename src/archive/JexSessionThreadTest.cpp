@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "JexSession.h"
-#include "ScratchDirectory.h"
+#include "TemporaryDirectory.h"
 #include "TestArchiveBuilder.h"
 
 namespace {
@@ -25,7 +25,7 @@ std::vector<JexAnnotation> annotations(int count) {
 }
 
 TEST(JexSessionThreadTest, RefreshEditAndRecorderWritesInterleaveSafely) {
-    ScratchDirectory scratch("jexsession-threads");
+    TemporaryDirectory scratch("jexsession-threads-");
     TestArchiveBuilder archive(scratch.path());
     archive.addSessionRecord("COURT1", 2010, 3, 15, annotations(10));
     JexSession session("COURT1", 2010, 3, 15);

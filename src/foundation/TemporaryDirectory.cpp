@@ -26,3 +26,7 @@ TemporaryDirectory::~TemporaryDirectory() {
         std::filesystem::remove_all(path_, ignored);
     }
 }
+
+std::string TemporaryDirectory::file(const std::string& relative) const {
+    return DirectoryLister::join(path_, relative);
+}

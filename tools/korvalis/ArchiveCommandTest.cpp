@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "FileIo.h"
-#include "ScratchDirectory.h"
+#include "TemporaryDirectory.h"
 #include "TestArchiveBuilder.h"
 
 namespace {
@@ -31,7 +31,7 @@ std::string quoted(const std::string& argument) {
 
 class ArchiveCommandTest : public ::testing::Test {
 protected:
-    ScratchDirectory scratch_{"archive-command"};
+    TemporaryDirectory scratch_{"archive-command-"};
 
     CommandRun korvalis(const std::vector<std::string>& arguments) {
         std::string command = quoted(KORVALIS_BINARY);

@@ -34,7 +34,7 @@ protected:
         return path;
     }
 
-    ScratchDirectory scratch_;
+    TemporaryDirectory scratch_{"kov-test-"};
 };
 
 TEST_F(KovCompressedVideoFileTest, ReportsItsTimeRangeAndFrames) {

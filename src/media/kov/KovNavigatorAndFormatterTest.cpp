@@ -38,7 +38,7 @@ double positionAt(KovNavigatorAndFormatter& navigator, double time, float tolera
 
 class KovNavigatorAndFormatterTest : public testing::Test {
 protected:
-    ScratchDirectory scratch_;
+    TemporaryDirectory scratch_{"kov-test-"};
 };
 
 TEST_F(KovNavigatorAndFormatterTest, WritesAChainedFileFrameByFrame) {

@@ -14,7 +14,7 @@ namespace {
 using namespace kovtest;
 
 TEST(KovNavigatorAndFormatterThreaded, ReadingAndPositioningFromTwoThreadsStayConsistent) {
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch{"kov-test-"};
     const std::string path = scratch.file("shared.kov");
     constexpr double kStart = 1268652608.0;
     ASSERT_TRUE(writeKovFile(path, evenTimes(kStart, 0.1, 400), 200));

@@ -18,27 +18,10 @@
 #include "ByteOrder.h"
 #include "CompressedImage.h"
 #include "KovNavigatorAndFormatter.h"
+#include "TemporaryDirectory.h"
 #include "VideoSegmentFrame.h"
 
 namespace kovtest {
-
-// A fresh directory under the system's temporary directory, removed with everything in it.
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kov-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 inline std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

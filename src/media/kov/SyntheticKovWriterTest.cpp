@@ -62,7 +62,7 @@ TEST(SyntheticKovWriter, CaptionsAreTheUtcTimeToTheMillisecond) {
 }
 
 TEST(SyntheticKovWriter, WritesAValidFileWhoseFramesShowTheirOwnTime) {
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch{"kov-test-"};
     const std::string path = scratch.file("Demo~4b9e1a40~250~1~0~0.kov");
     SyntheticKovWriter writer(settings(640, 480, 10, 2.0));
     EXPECT_EQ(writer.frameCount(), 20u);
@@ -96,7 +96,7 @@ TEST(SyntheticKovWriter, WritesAValidFileWhoseFramesShowTheirOwnTime) {
 }
 
 TEST(SyntheticKovWriter, WritesAnySizeAndThroughACallback) {
-    ScratchDirectory scratch;
+    TemporaryDirectory scratch{"kov-test-"};
     // Smaller than the caption: it is clipped, the frames are still valid.
     SyntheticKovWriter tiny(settings(16, 8, 25, 0.2));
     const std::string path = scratch.file("tiny.kov");
