@@ -1,5 +1,7 @@
 #include "CompressedVideoFile.h"
 
+#include "MediaTimeSpan.h"
+
 CompressedVideoFile::CompressedVideoFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
 CompressedVideoFile::~CompressedVideoFile() = default;
@@ -10,9 +12,5 @@ double CompressedVideoFile::getEndTime() {
 
 bool CompressedVideoFile::overlapsTimeRange(double t1, double t2, bool wholeFile) {
     const double start = getStartTime();
-    const double end = start + getDuration();
-    if (wholeFile) {
-        return t1 <= start && t2 >= end;
-    }
-    return (end >= t1 && end <= t2) || (start >= t1 && start <= t2) || (start <= t1 && end >= t2);
+    return MediaTimeSpan::overlaps(start, start + getDuration(), t1, t2, wholeFile);
 }
