@@ -34,7 +34,7 @@ protected:
     TemporaryDirectory scratch_{"archive-command-"};
 
     CommandRun korvalis(const std::vector<std::string>& arguments) {
-        std::string command = quoted(KORVALIS_BINARY);
+        std::string command = quoted(KORVALIS_EXECUTABLE);
         for (const std::string& argument : arguments) {
             command += " " + quoted(argument);
         }
