@@ -11,6 +11,7 @@
 #include "KorvalisCommand.h"
 #include "KovCompressedVideoFile.h"
 #include "KovFrameHeader.h"
+#include "SplitArguments.h"
 #include "SyntheticKovWriter.h"
 #include "SystemError.h"
 
@@ -19,7 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: korvalis kov info FILE\n"
     "       korvalis kov timing FILE\n"
-    "       korvalis kov split FILE --at T [--at T2] --out DIR [--mode N]\n"
+    "       korvalis kov split FILE --at T [--at T2] --out DIR [--mode N] [--tolerance S]\n"
     "       korvalis kov frame FILE --at T --out OUT.jpg\n"
     "       korvalis kov make FILE --start T --seconds S [--fps 20] [--width 640] "
     "[--height 480]\n\n"
@@ -144,47 +145,28 @@ int runTiming(const CommandLine& line) {
 }
 
 int runSplit(const CommandLine& line) {
-    const std::vector<std::string> times = line.values("at");
-    if (line.positional().size() != 2 || times.empty() || times.size() > 2 ||
-        !line.hasOption("out")) {
-        return usageError("split needs FILE, one or two --at times and --out DIR");
-    }
-    double splitTimes[2] = {0, 0};
-    for (size_t i = 0; i < times.size(); ++i) {
-        if (!parseTime(times[i], splitTimes[i])) {
-            return usageError("'" + times[i] + "' is not a time in epoch seconds");
-        }
-    }
-    long mode = 0;
-    if (!parseBounded(line.value("mode"), 0, 3, mode) || (times.size() == 1 && mode == 2)) {
-        return usageError(times.size() == 1 ? "--mode must be 0, 1 or 3 with one split time"
-                                            : "--mode must be 0, 1, 2 or 3 with two split times");
-    }
-    if (times.size() == 2 && splitTimes[1] <= splitTimes[0]) {
-        return usageError("the second split time must come after the first");
+    SplitArguments split;
+    std::string error;
+    if (!SplitArguments::parse(line, split, error)) {
+        return usageError(error);
     }
     int status = kExitFailure;
-    auto file = openValidFile(line.positional()[1], status);
+    auto file = openValidFile(split.file, status);
     if (!file) {
         return status;
     }
-    const std::string directory = *line.value("out");
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error || !std::filesystem::is_directory(directory)) {
-        return failure("cannot use \"" + directory + "\" as output directory" +
-                       (error ? ": " + error.message() : std::string()));
+    if (!split.prepareOutputDirectory(error)) {
+        return failure(error);
     }
     std::unique_ptr<CompressedVideoFile> parts[3];
-    constexpr float kToleranceSeconds = 1.0f;
     const bool done =
-        times.size() == 1
-            ? file->copyAndSplitAtEpochTime(splitTimes[0], directory, parts[0], parts[1],
-                                            kToleranceSeconds, nullptr, nullptr,
-                                            static_cast<int>(mode))
-            : file->copyAndSplitAtEpochTime(splitTimes[0], splitTimes[1], directory, parts[0],
-                                            parts[1], parts[2], kToleranceSeconds, nullptr, nullptr,
-                                            static_cast<int>(mode));
+        split.times.size() == 1
+            ? file->copyAndSplitAtEpochTime(split.times[0], split.outputDirectory, parts[0],
+                                            parts[1], split.toleranceSeconds, nullptr, nullptr,
+                                            split.mode)
+            : file->copyAndSplitAtEpochTime(split.times[0], split.times[1], split.outputDirectory,
+                                            parts[0], parts[1], parts[2], split.toleranceSeconds,
+                                            nullptr, nullptr, split.mode);
     if (!done) {
         return failure("split failed: " + file->getErrorText());
     }
@@ -280,8 +262,8 @@ int runMake(const CommandLine& line) {
 }
 
 int runKov(const std::vector<std::string>& arguments) {
-    CommandLine line(arguments,
-                     {"at", "out", "mode", "start", "seconds", "fps", "width", "height"});
+    CommandLine line(arguments, {"at", "out", "mode", "tolerance", "start", "seconds", "fps",
+                                 "width", "height"});
     if (!line.isValid()) {
         return usageError(line.error());
     }

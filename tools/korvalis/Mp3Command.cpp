@@ -20,6 +20,7 @@
 #include "KorvalisMp3CompressedAudioFile.h"
 #include "MediaFileName.h"
 #include "MpegAudioCompressor.h"
+#include "SplitArguments.h"
 #include "SystemError.h"
 #include "TimedMp3Writer.h"
 #include "WavFileWriter.h"
@@ -124,36 +125,12 @@ int runTiming(const CommandLine& line) {
 }
 
 int runSplit(const CommandLine& line) {
-    if (line.positional().size() != 2) {
-        return usageError("split takes one FILE");
+    SplitArguments split;
+    std::string error;
+    if (!SplitArguments::parse(line, split, error)) {
+        return usageError(error);
     }
-    const std::vector<std::string> at = line.values("at");
-    const std::optional<std::string> out = line.value("out");
-    if (at.empty() || at.size() > 2 || !out) {
-        return usageError("split needs --out DIR and one or two --at TIME");
-    }
-    double times[2] = {0.0, 0.0};
-    for (size_t i = 0; i < at.size(); ++i) {
-        if (!CommandLine::parseEpochSeconds(at[i], times[i])) {
-            return usageError("'" + at[i] + "' is not a time in epoch seconds");
-        }
-    }
-    long mode = 0;
-    if (auto text = line.value("mode"); text && (!CommandLine::parseLong(*text, mode) || mode < 0 ||
-                                                 mode > 3 || (at.size() == 1 && mode == 2))) {
-        return usageError(at.size() == 1 ? "--mode is 0, 1 or 3 with one cut"
-                                         : "--mode is 0, 1, 2 or 3 with two cuts");
-    }
-    double tolerance = 1.0;
-    if (auto text = line.value("tolerance");
-        text && (!CommandLine::parseDouble(*text, tolerance) || tolerance < 0)) {
-        return usageError("--tolerance is seconds, 0 or more");
-    }
-    std::error_code code;
-    if (!std::filesystem::is_directory(*out, code)) {
-        return failure("\"" + *out + "\" is not a directory");
-    }
-    auto file = openAudio(line.positional()[1]);
+    auto file = openAudio(split.file);
     if (!file) {
         return kExitFailure;
     }
@@ -162,14 +139,18 @@ int runSplit(const CommandLine& line) {
                        "\" is not named PREFIX~SECONDS~MILLISECONDS~N1~N2~N3.mp3, so its parts "
                        "cannot be named");
     }
+    if (!split.prepareOutputDirectory(error)) {
+        return failure(error);
+    }
     std::unique_ptr<CompressedAudioFile> parts[3];
     const bool ok =
-        at.size() == 1 ? file->copyAndSplitAtEpochTime(times[0], *out, parts[0], parts[1],
-                                                       static_cast<float>(tolerance), nullptr,
-                                                       nullptr, static_cast<int>(mode))
-                       : file->copyAndSplitAtEpochTime(times[0], times[1], *out, parts[0], parts[1],
-                                                       parts[2], static_cast<float>(tolerance),
-                                                       nullptr, nullptr, static_cast<int>(mode));
+        split.times.size() == 1
+            ? file->copyAndSplitAtEpochTime(split.times[0], split.outputDirectory, parts[0],
+                                            parts[1], split.toleranceSeconds, nullptr, nullptr,
+                                            split.mode)
+            : file->copyAndSplitAtEpochTime(split.times[0], split.times[1], split.outputDirectory,
+                                            parts[0], parts[1], parts[2], split.toleranceSeconds,
+                                            nullptr, nullptr, split.mode);
     if (!ok) {
         return failure("splitting failed: " + file->getErrorText());
     }
