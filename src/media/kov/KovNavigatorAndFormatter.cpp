@@ -489,7 +489,15 @@ bool KovNavigatorAndFormatter::stepSearch(double epochTime, float toleranceSecon
     const double finalTime = finalFrameHeader_.getEpochTime();
     const uint32_t stepLimit = finalFrameHeader_.getFrameNumber();
     for (uint32_t step = 0; step < stepLimit; ++step) {
+        // A damaged offset chain may point back at a frame already passed: the walk must make
+        // progress in its direction, or it would go round for as many steps as the final frame's
+        // number claims.
+        const int64_t before = position();
         if (!moveByOneFrame(forwards)) {
+            return false;
+        }
+        const int64_t after = position();
+        if (forwards ? after <= before : after >= before) {
             return false;
         }
         const double reached = getCurrentFrameEpochTime();
