@@ -21,7 +21,9 @@ class WallClockTime;
 // A record that cannot be read is reported (recordState() and lastError(), and the debug log)
 // and never overwritten: save refuses until a later load or reload reads it. Save also refuses
 // when another program changed the record since this session read it, so that annotations the
-// recorder added are not lost; reload first. Saving replaces the file atomically.
+// recorder added are not lost; reload first. Saving replaces the file atomically. The check and
+// the replacement are two steps and the recorder takes no lock, so a write it makes between them
+// is still replaced; the window is the time of one rename.
 //
 // Any thread may call any operation; one re-entrant mutex guards the whole object.
 class JexSession {
