@@ -158,22 +158,12 @@ int runSplit(const CommandLine& line) {
     if (!split.prepareOutputDirectory(error)) {
         return failure(error);
     }
-    std::unique_ptr<CompressedVideoFile> parts[3];
-    const bool done =
-        split.times.size() == 1
-            ? file->copyAndSplitAtEpochTime(split.times[0], split.outputDirectory, parts[0],
-                                            parts[1], split.toleranceSeconds, nullptr, nullptr,
-                                            split.mode)
-            : file->copyAndSplitAtEpochTime(split.times[0], split.times[1], split.outputDirectory,
-                                            parts[0], parts[1], parts[2], split.toleranceSeconds,
-                                            nullptr, nullptr, split.mode);
-    if (!done) {
+    std::vector<std::unique_ptr<CompressedVideoFile>> parts;
+    if (!split.cut<CompressedVideoFile>(*file, parts)) {
         return failure("split failed: " + file->getErrorText());
     }
     for (const auto& part : parts) {
-        if (part) {
-            std::printf("%s\n", part->getFileName().c_str());
-        }
+        std::printf("%s\n", part->getFileName().c_str());
     }
     return kExitSuccess;
 }

@@ -142,22 +142,12 @@ int runSplit(const CommandLine& line) {
     if (!split.prepareOutputDirectory(error)) {
         return failure(error);
     }
-    std::unique_ptr<CompressedAudioFile> parts[3];
-    const bool ok =
-        split.times.size() == 1
-            ? file->copyAndSplitAtEpochTime(split.times[0], split.outputDirectory, parts[0],
-                                            parts[1], split.toleranceSeconds, nullptr, nullptr,
-                                            split.mode)
-            : file->copyAndSplitAtEpochTime(split.times[0], split.times[1], split.outputDirectory,
-                                            parts[0], parts[1], parts[2], split.toleranceSeconds,
-                                            nullptr, nullptr, split.mode);
-    if (!ok) {
+    std::vector<std::unique_ptr<CompressedAudioFile>> parts;
+    if (!split.cut<CompressedAudioFile>(*file, parts)) {
         return failure("splitting failed: " + file->getErrorText());
     }
     for (const auto& part : parts) {
-        if (part) {
-            std::printf("%s\n", part->fileName().c_str());
-        }
+        std::printf("%s\n", part->fileName().c_str());
     }
     return kExitSuccess;
 }

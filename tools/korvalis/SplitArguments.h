@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,4 +20,25 @@ struct SplitArguments {
     static bool parse(const CommandLine& line, SplitArguments& arguments, std::string& error);
     // Makes the output directory when missing. False with the reason in `error`.
     bool prepareOutputDirectory(std::string& error) const;
+
+    // Cuts `file` (an audio or video file) as asked and returns the parts written, in order.
+    // False when the file's split fails.
+    template <typename MediaFile>
+    bool cut(MediaFile& file, std::vector<std::unique_ptr<MediaFile>>& parts) const {
+        std::unique_ptr<MediaFile> written[3];
+        const bool done =
+            times.size() == 1
+                ? file.copyAndSplitAtEpochTime(times[0], outputDirectory, written[0], written[1],
+                                               toleranceSeconds, nullptr, nullptr, mode)
+                : file.copyAndSplitAtEpochTime(times[0], times[1], outputDirectory, written[0],
+                                               written[1], written[2], toleranceSeconds, nullptr,
+                                               nullptr, mode);
+        parts.clear();
+        for (auto& part : written) {
+            if (part) {
+                parts.push_back(std::move(part));
+            }
+        }
+        return done;
+    }
 };
