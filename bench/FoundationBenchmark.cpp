@@ -7,24 +7,22 @@
 #include <filesystem>
 
 #include "AvDebugLogger.h"
+#include "TemporaryDirectory.h"
 #include "WallClockTime.h"
 #include "XmlPacker.h"
 
 namespace {
 
 void BM_LogLineWritten(benchmark::State& state) {
-    const auto directory =
-        std::filesystem::temp_directory_path() / ("bench-log-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(directory);
+    TemporaryDirectory directory("bench-log-");
     AvDebugLogger& logger = AvDebugLogger::instance();
-    logger.enableLoggingToFile((directory / "Galewick_DEBUG").string(), 409600);
+    logger.enableLoggingToFile(directory.file("Galewick_DEBUG"), 409600);
     int i = 0;
     for (auto _ : state) {
         logger.log(AvDebugLogger::kInfo, "decoded chunk %d of channel %d at %.6f", i++, 3,
                    1268652608.25);
     }
     logger.disableLoggingToFile();
-    std::filesystem::remove_all(directory);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_LogLineWritten);

@@ -23,6 +23,7 @@
 
 #include "KorvalisEncryptedMediaFile.h"
 #include "SealedFormatText.h"
+#include "TemporaryDirectory.h"
 
 namespace fs = std::filesystem;
 
@@ -38,20 +39,8 @@ const char* kIvHex = "000102030405060708090A0B0C0D0E0F";
 // shared with other work writes back; both sides read and write in the same directory.
 class Scratch {
 public:
-    Scratch() {
-        const std::string name = "bench-sealed-" + std::to_string(::getpid());
-        std::error_code code;
-        const fs::space_info memory = fs::space("/dev/shm", code);
-        const bool inMemory = !code && memory.available > (uint64_t{4} << 30);
-        directory_ = (inMemory ? fs::path("/dev/shm") : fs::temp_directory_path()) / name;
-        fs::create_directories(directory_);
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        fs::remove_all(directory_, ignored);
-    }
-    std::string path(const std::string& name) const { return (directory_ / name).string(); }
-    std::string directory() const { return directory_.string(); }
+    std::string path(const std::string& name) const { return directory_.file(name); }
+    std::string directory() const { return directory_.path(); }
 
     // A media-like file of `mebibytes` MiB (pseudo-random bytes), made once.
     std::string mediaFile(int64_t mebibytes) {
@@ -75,7 +64,12 @@ public:
     }
 
 private:
-    fs::path directory_;
+    static std::string parentDirectory() {
+        std::error_code code;
+        const fs::space_info memory = fs::space("/dev/shm", code);
+        return !code && memory.available > (uint64_t{4} << 30) ? "/dev/shm" : "";
+    }
+    TemporaryDirectory directory_{"bench-sealed-", parentDirectory()};
     std::map<std::string, bool> made_;
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AvDebugLogger.h"
+#include "TemporaryDirectory.h"
 
 namespace {
 
@@ -23,23 +24,15 @@ std::vector<std::string> readLines(const std::string& path) {
 // The logger is process-wide: each test gets its own directory and leaves the logger closed.
 class AvDebugLoggerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        directory_ = std::filesystem::temp_directory_path() /
-                     ("logger-" + std::to_string(::getpid()) + "-" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(directory_);
-        base_ = (directory_ / "Galewick_DEBUG").string();
-        AvDebugLogger::instance().setMinimumLevel(0);
-    }
+    void SetUp() override { AvDebugLogger::instance().setMinimumLevel(0); }
     void TearDown() override {
         AvDebugLogger::instance().disableLoggingToFile();
         AvDebugLogger::instance().setWallClockForTesting(nullptr);
         AvDebugLogger::instance().setMinimumLevel(0);
-        std::filesystem::remove_all(directory_);
     }
 
-    std::filesystem::path directory_;
-    std::string base_;
+    TemporaryDirectory scratch_{"logger-"};
+    const std::string base_{scratch_.file("Galewick_DEBUG")};
 };
 
 const std::regex kLinePattern(

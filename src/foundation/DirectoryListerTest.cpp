@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "DirectoryLister.h"
+#include "TemporaryDirectory.h"
 
 namespace fs = std::filesystem;
 
@@ -12,19 +13,13 @@ namespace {
 
 class DirectoryListerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("lister-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(root_);
-    }
-    void TearDown() override { fs::remove_all(root_); }
     void touch(const fs::path& relative) {
         fs::create_directories((root_ / relative).parent_path());
         std::ofstream(root_ / relative) << "x";
     }
 
-    fs::path root_;
+    TemporaryDirectory scratch_{"lister-"};
+    const fs::path root_{scratch_.path()};
 };
 
 TEST_F(DirectoryListerTest, SortsCaseInsensitivelyThenBytewise) {

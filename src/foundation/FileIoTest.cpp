@@ -15,19 +15,13 @@ namespace {
 
 class FileIoTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        directory_ = fs::temp_directory_path() /
-                     ("fileio-" + std::to_string(::getpid()) + "-" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(directory_);
-    }
-    void TearDown() override { fs::remove_all(directory_); }
     std::string path(const std::string& name) const { return (directory_ / name).string(); }
     size_t entryCount() const {
         return static_cast<size_t>(std::distance(fs::directory_iterator(directory_), {}));
     }
 
-    fs::path directory_;
+    TemporaryDirectory scratch_{"fileio-"};
+    const fs::path directory_{scratch_.path()};
 };
 
 TEST_F(FileIoTest, AtomicWriteReplacesTheFileAndLeavesNoTemporary) {

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "FileIo.h"
+#include "TemporaryDirectory.h"
 #include "XmlPacker.h"
 
 namespace {
@@ -18,16 +19,10 @@ std::string textOf(const RawMessage& message) {
 
 class XmlPackerFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        directory_ = std::filesystem::temp_directory_path() /
-                     ("xmlpacker-" + std::to_string(::getpid()) + "-" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(directory_);
-    }
-    void TearDown() override { std::filesystem::remove_all(directory_); }
     std::string path(const std::string& name) const { return (directory_ / name).string(); }
 
-    std::filesystem::path directory_;
+    TemporaryDirectory scratch_{"xmlpacker-"};
+    const std::filesystem::path directory_{scratch_.path()};
 };
 
 TEST(XmlPackerTest, PrintsEveryValueTypeAsTinyXmlDoes) {

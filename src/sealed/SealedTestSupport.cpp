@@ -12,22 +12,9 @@
 
 namespace fs = std::filesystem;
 
-SealedTestSupport::SealedTestSupport() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "sealed-" + std::to_string(::getpid());
-    if (info != nullptr) {
-        name += std::string("-") + info->test_suite_name() + "-" + info->name();
-    }
-    std::replace(name.begin(), name.end(), '/', '_');
-    directory_ = fs::temp_directory_path() / name;
-    fs::remove_all(directory_);
-    fs::create_directories(directory_);
-}
+SealedTestSupport::SealedTestSupport() : scratch_("sealed-"), directory_(scratch_.path()) {}
 
-SealedTestSupport::~SealedTestSupport() {
-    std::error_code ignored;
-    fs::remove_all(directory_, ignored);
-}
+SealedTestSupport::~SealedTestSupport() = default;
 
 std::string SealedTestSupport::subdirectory(const std::string& name) const {
     fs::create_directories(directory_ / name);

@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "TemporaryDirectory.h"
+
 // Helpers shared by the sealed layer's tests: a scratch directory per test, media-like data
 // made by code, whole-file reads and writes, and running a command-line tool.
 class SealedTestSupport {
 public:
-    // A fresh directory named after the running test, removed by the destructor.
+    // A fresh directory for the running test, removed by the destructor.
     SealedTestSupport();
     ~SealedTestSupport();
     SealedTestSupport(const SealedTestSupport&) = delete;
@@ -35,5 +37,6 @@ public:
     static bool hasOpenssl();
 
 private:
+    TemporaryDirectory scratch_;
     std::filesystem::path directory_;
 };

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "PassphraseInput.h"
+#include "TemporaryDirectory.h"
 
 namespace fs = std::filesystem;
 
@@ -22,17 +23,12 @@ std::string text(const PassphraseInput& passphrase) {
 
 class PassphraseFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        directory_ = fs::temp_directory_path() / ("passphrase-" + std::to_string(::getpid()));
-        fs::create_directories(directory_);
-    }
-    void TearDown() override { fs::remove_all(directory_); }
     std::string write(const std::string& bytes) {
-        const std::string path = (directory_ / "passphrase").string();
+        const std::string path = scratch_.file("passphrase");
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         return path;
     }
-    fs::path directory_;
+    TemporaryDirectory scratch_{"passphrase-"};
 };
 
 TEST_F(PassphraseFileTest, TakesTheFirstLineWithoutItsLineEnd) {
@@ -51,7 +47,7 @@ TEST_F(PassphraseFileTest, TakesTheFirstLineWithoutItsLineEnd) {
 
 TEST_F(PassphraseFileTest, RefusesMissingFilesAndOverlongLines) {
     PassphraseInput passphrase;
-    EXPECT_FALSE(passphrase.readFromFile((directory_ / "missing").string()));
+    EXPECT_FALSE(passphrase.readFromFile(scratch_.file("missing")));
     EXPECT_NE(passphrase.error().find("missing"), std::string::npos);
     EXPECT_TRUE(passphrase.readFromFile(write(std::string(PassphraseInput::kMaximumBytes, 'x'))));
     EXPECT_EQ(passphrase.size(), PassphraseInput::kMaximumBytes);
@@ -65,14 +61,13 @@ TEST(PassphraseInputTest, SameAsComparesBytes) {
     PassphraseInput a;
     PassphraseInput b;
     EXPECT_TRUE(a.sameAs(b));
-    const std::string path =
-        (fs::temp_directory_path() / ("same-" + std::to_string(::getpid()))).string();
+    TemporaryDirectory scratch("passphrase-same-");
+    const std::string path = scratch.file("passphrase");
     std::ofstream(path) << "abc\n";
     ASSERT_TRUE(a.readFromFile(path));
     EXPECT_FALSE(a.sameAs(b));
     ASSERT_TRUE(b.readFromFile(path));
     EXPECT_TRUE(a.sameAs(b));
-    fs::remove(path);
 }
 
 // A pseudo-terminal stands in for the user's terminal.
