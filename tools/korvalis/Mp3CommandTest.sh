@@ -38,6 +38,17 @@ cat $(cat "$work/out") | cmp -s - "$file" || fail "the two parts do not make up 
 rm -f "$dir/parts"/*
 expect_status 0 "$korvalis" mp3 split "$file" --at 1268662017 --at 1268662019 --out "$dir/parts" --mode 2
 [ "$(cat "$work/out")" = "$dir/parts/COURT1~4b9e3f00~972~3~0~0.mp3" ] || fail "middle part $(cat "$work/out")"
+# A cut asked for at a frame start (frame 139 of 36 ms, 5.004 s in) cuts there, whatever the
+# tolerance, and the part is named by that frame's millisecond.
+rm -f "$dir/parts"/*
+expect_status 0 "$korvalis" mp3 make "$dir" --start 0x4b9e3f00 --seconds 10 --prefix HOUR
+long="$dir/HOUR~4b9e3f00~0~0~0~0.mp3"
+expect_status 0 "$korvalis" mp3 split "$long" --at 1268662021.004 --out "$dir/parts" --mode 3 --tolerance 0
+[ "$(cat "$work/out")" = "$dir/parts/HOUR~4b9e3f05~4~0~0~0.mp3" ] || fail "part at 5.004 s: $(cat "$work/out") $(cat "$work/err")"
+expect_status 0 "$korvalis" mp3 split "$long" --at 1268662023.56 --at 1268662024.2 --out "$dir/parts" --mode 2
+[ "$(cat "$work/out")" = "$dir/parts/HOUR~4b9e3f07~560~0~0~0.mp3" ] || fail "part at 7.560 s: $(cat "$work/out")"
+[ "$(stat -c %s "$(cat "$work/out")")" -eq $((17 * 144)) ] || fail "the part from 7.560 s to 8.172 s is not 17 frames"
+rm -f "$dir/parts"/* "$long"
 expect_status 1 "$korvalis" mp3 split "$file" --at 1268662017 --out "$dir"  # would overwrite itself
 expect_status 1 "$korvalis" mp3 split "$file" --at 1268662030 --out "$dir/parts"
 grep -q "Split point(s) not in this file." "$work/err" || fail "split beyond the end: $(cat "$work/err")"

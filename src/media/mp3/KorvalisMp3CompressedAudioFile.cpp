@@ -267,13 +267,15 @@ bool KorvalisMp3CompressedAudioFile::copyAndSplitAtEpochTimeToPaths(
         errorText_ = "Split point(s) not in this file.";
         return false;
     }
-    float reached = 0.0f;
-    const bool ok = mpegAudioFile_.copyAndSplitAtOffset(
-        static_cast<float>(splitTime - start), reached, firstPartPath, secondPartPath,
-        toleranceSeconds, callback, callbackContext, mode, dryRun);
+    // In double precision: a time that names a frame start a whole hour into a file is that
+    // frame start.
+    double reached = 0.0;
+    const bool ok = mpegAudioFile_.copyAndSplitAtSeconds(splitTime - start, reached, firstPartPath,
+                                                         secondPartPath, toleranceSeconds, callback,
+                                                         callbackContext, mode, dryRun);
     errorText_ = mpegAudioFile_.getErrorText();
     if (ok) {
-        reachedTime = static_cast<double>(reached) + start;
+        reachedTime = reached + start;
     }
     return ok;
 }
@@ -293,7 +295,8 @@ bool KorvalisMp3CompressedAudioFile::copyAndSplitAtEpochTime(
     }
     // The dry run leaves the read point at the cut.
     const uint64_t cut = mpegAudioFile_.getStreamPosition();
-    const std::string secondPath = name_.withStartTime(reached).pathIn(outputDirectory, kExtension);
+    const std::string secondPath =
+        name_.withNearestStartTime(reached).pathIn(outputDirectory, kExtension);
     double reachedAgain = 0.0;
     const bool ok =
         copyAndSplitAtEpochTimeToPaths(splitTime, reachedAgain, firstPath, secondPath,
@@ -325,24 +328,25 @@ bool KorvalisMp3CompressedAudioFile::copyAndSplitAtEpochTime(
     KovWriteCallback callback, void* callbackContext, int mode) {
     errorText_.clear();
     const uint64_t savedPosition = mpegAudioFile_.getStreamPosition();
-    const auto firstOffset = static_cast<float>(firstSplitTime - startTime_);
-    const auto secondOffset = static_cast<float>(secondSplitTime - startTime_);
-    float reached[2] = {0.0f, 0.0f};
+    const double firstOffset = firstSplitTime - startTime_;
+    const double secondOffset = secondSplitTime - startTime_;
+    double reached[2] = {0.0, 0.0};
     const std::string firstPath = name_.pathIn(outputDirectory, kExtension);
-    if (!mpegAudioFile_.copyAndSplitAtOffset(firstOffset, secondOffset, reached[0], reached[1],
-                                             firstPath, firstPath, firstPath, toleranceSeconds,
-                                             callback, callbackContext, mode, true)) {
+    if (!mpegAudioFile_.copyAndSplitAtSeconds(firstOffset, secondOffset, reached[0], reached[1],
+                                              firstPath, firstPath, firstPath, toleranceSeconds,
+                                              callback, callbackContext, mode, true)) {
         errorText_ = mpegAudioFile_.getErrorText();
         mpegAudioFile_.setStreamPosition(savedPosition);
         return false;
     }
     const uint64_t secondCut = mpegAudioFile_.getStreamPosition();
+    // Each part is named by the time of the frame it starts with, to the nearest millisecond.
     const std::string secondPath =
-        name_.withStartTime(startTime_ + reached[0]).pathIn(outputDirectory, kExtension);
+        name_.withNearestStartTime(startTime_ + reached[0]).pathIn(outputDirectory, kExtension);
     const std::string thirdPath =
-        name_.withStartTime(startTime_ + reached[1]).pathIn(outputDirectory, kExtension);
-    float reachedAgain[2] = {0.0f, 0.0f};
-    const bool ok = mpegAudioFile_.copyAndSplitAtOffset(
+        name_.withNearestStartTime(startTime_ + reached[1]).pathIn(outputDirectory, kExtension);
+    double reachedAgain[2] = {0.0, 0.0};
+    const bool ok = mpegAudioFile_.copyAndSplitAtSeconds(
         firstOffset, secondOffset, reachedAgain[0], reachedAgain[1], firstPath, secondPath,
         thirdPath, toleranceSeconds, callback, callbackContext, mode, false);
     errorText_ = mpegAudioFile_.getErrorText();

@@ -88,6 +88,20 @@ public:
                               const std::string& thirdPartPath, float toleranceSeconds,
                               KovWriteCallback callback, void* callbackContext, int mode,
                               bool dryRun);
+    // The same two splits for callers that hold epoch times, in double precision throughout: an
+    // offset within half a microsecond of a frame start is that frame start (and within any
+    // tolerance of it), and the reached offsets are the frames' exact starts (frame index x
+    // samples per frame / sample rate).
+    bool copyAndSplitAtSeconds(double offsetSeconds, double& reachedSeconds,
+                               const std::string& firstPartPath, const std::string& secondPartPath,
+                               float toleranceSeconds, KovWriteCallback callback,
+                               void* callbackContext, int mode, bool dryRun);
+    bool copyAndSplitAtSeconds(double firstOffsetSeconds, double secondOffsetSeconds,
+                               double& firstReachedSeconds, double& secondReachedSeconds,
+                               const std::string& firstPartPath, const std::string& secondPartPath,
+                               const std::string& thirdPartPath, float toleranceSeconds,
+                               KovWriteCallback callback, void* callbackContext, int mode,
+                               bool dryRun);
     // The reason the last split failed.
     std::string getErrorText();
 
@@ -113,8 +127,23 @@ private:
     // Parses the file again and finds the frame start each offset cuts the file at. False, with
     // the error text, when an offset lies outside the file or its tolerance, or (when
     // `mustFollowFirstFrame`) on the very start.
-    bool findCuts(const float* offsetsSeconds, float* reachedSeconds, uint64_t* cuts, int count,
-                  float toleranceSeconds, bool mustFollowFirstFrame);
+    // With `exact`, offsets are taken as double-precision times (exactPositionAt); otherwise as
+    // the float offsets of the original interface (positionAt).
+    bool findCuts(const double* offsetsSeconds, double* reachedSeconds, uint64_t* cuts, int count,
+                  float toleranceSeconds, bool mustFollowFirstFrame, bool exact);
+    // The frame start nearest below `offsetSeconds`, or the one within half a microsecond above
+    // it, in exact frame arithmetic. `distanceSeconds` is 0 for an offset taken as its frame.
+    bool exactPositionAt(double offsetSeconds, double& reachedSeconds, uint64_t& bytePosition,
+                         double& distanceSeconds);
+    bool splitInTwo(double offsetSeconds, double& reachedSeconds, const std::string& firstPartPath,
+                    const std::string& secondPartPath, float toleranceSeconds,
+                    KovWriteCallback callback, void* callbackContext, int mode, bool dryRun,
+                    bool exact);
+    bool splitInThree(const double* offsetsSeconds, double* reachedSeconds,
+                      const std::string& firstPartPath, const std::string& secondPartPath,
+                      const std::string& thirdPartPath, float toleranceSeconds,
+                      KovWriteCallback callback, void* callbackContext, int mode, bool dryRun,
+                      bool exact);
     bool copyPart(uint64_t begin, uint64_t end, const std::string& path, KovWriteCallback callback,
                   void* callbackContext, bool& readFailed, bool& writeFailed);
     // One part of a split: bytes [begin, end) to `path`, when selected by the mode.
