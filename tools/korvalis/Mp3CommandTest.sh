@@ -61,6 +61,22 @@ if command -v mpg123 >/dev/null; then
   mpg123 -q -s "$file" | cmp -s - <(tail -c +45 "$work/out.wav") || fail "decode differs from mpg123"
 fi
 
+# Bytes between frames (other makers' files) are passed over: the whole file is decoded.
+split -b $((10 * 144)) "$file" "$work/piece."
+for piece in "$work"/piece.*; do cat "$piece"; printf 'JUNK!'; done >"$work/junk.mp3"
+rm -f "$work"/piece.*
+expect_status 0 "$korvalis" mp3 decode "$work/junk.mp3" --wav "$work/junk.wav"
+[ "$(stat -c %s "$work/junk.wav" 2>/dev/null)" = $((44 + 139 * 576 * 2)) ] ||
+  fail "a file with junk between frames decoded to $(stat -c %s "$work/junk.wav" 2>/dev/null) bytes: $(cat "$work/err")"
+cmp -s "$work/junk.wav" "$work/out.wav" || fail "junk between frames changed the decoded samples"
+
+# A frame of another format ends decoding with a failure that names it; no WAV file is left.
+{ cat "$file"; for i in 1 2; do printf '\xff\xfb\x90\x64'; head -c 413 /dev/zero; done; } >"$work/mixed.mp3"
+expect_status 1 "$korvalis" mp3 decode "$work/mixed.mp3" --wav "$work/mixed.wav"
+grep -q "stopped at frame 139 (byte $((139 * 144))): .*MPEG-1 Layer III at 44100 Hz" "$work/err" ||
+  fail "decode of a file changing format: $(cat "$work/err")"
+[ -e "$work/mixed.wav" ] && fail "a partial WAV file was left behind"
+
 # Bad input: a clear message and status 1, never a crash.
 printf 'not an mp3 at all' >"$work/LOC~4b9e3f00~0~0~0~0.mp3"
 for sub in info timing; do

@@ -7,7 +7,9 @@
 
 #include "EncodedAudioChunk.h"
 #include "Mp3FrameStamp.h"
+#include "MpegAudioFrameScanner.h"
 #include "PointerChecks.h"
+#include "SystemError.h"
 
 namespace {
 
@@ -17,6 +19,8 @@ constexpr const char* kExtension = "mp3";
 constexpr uint64_t kMaximumChunkBytes = 64u << 20;
 // Frames a chunk may reach past the measured end of a file that is still being recorded.
 constexpr uint64_t kGrowthFrames = 256;
+// Bytes between frames that are no frame, passed over before a file is taken for something else.
+constexpr uint64_t kMaximumJunkBytes = 64u << 10;
 // Frames read at once while walking a whole file.
 constexpr uint32_t kWalkFrames = 1024;
 
@@ -171,9 +175,24 @@ bool KorvalisMp3CompressedAudioFile::getNextEncodedChunk(std::unique_ptr<Encoded
         return false;
     }
     uint32_t bytesRead = 0;
-    if (!mpegAudioFile_.readFrames(frames, read->bufferIs(), read->bufferSizeIs(), bytesRead,
-                                   endOfFile) ||
-        bytesRead == 0) {
+    const bool readAny = mpegAudioFile_.readFrames(frames, read->bufferIs(), read->bufferSizeIs(),
+                                                   bytesRead, endOfFile);
+    if (!readAny && !endOfFile) {
+        errorText_ =
+            "reading failed at byte " + std::to_string(position) + ": " + SystemError::last();
+        return false;
+    }
+    // The recorder's files are frames of one size back to back. Files of other makers may have
+    // frames whose size varies (padding, variable bit rate) or bytes between frames: those are
+    // read frame by frame.
+    const uint64_t after = position + bytesRead;
+    const bool moreAtTheEnd =
+        endOfFile && after + MpegAudioFrameHeader::kSize <= mpegAudioFile_.getFileSize();
+    if (!uniformFrames(read->bufferIs(), bytesRead, frameSize) || moreAtTheEnd) {
+        mpegAudioFile_.setStreamPosition(position);
+        return readVaryingFrames(frames, startTime, chunk, endOfFile);
+    }
+    if (!readAny || bytesRead == 0) {
         return false;
     }
     if (bytesRead < read->bufferSizeIs()) {
@@ -191,6 +210,123 @@ bool KorvalisMp3CompressedAudioFile::getNextEncodedChunk(std::unique_ptr<Encoded
         read->channelCountIs() == 0) {
         return false;
     }
+    if (useEmbeddedStamps_) {
+        applyEmbeddedStamps(*read);
+    }
+    chunk = std::move(read);
+    return true;
+}
+
+bool KorvalisMp3CompressedAudioFile::uniformFrames(const uint8_t* bytes, uint32_t length,
+                                                   uint32_t frameSize) {
+    const MpegAudioFrameScanner scanner(mpegAudioFile_.getFirstFrameHeader());
+    for (uint32_t offset = 0; offset + MpegAudioFrameHeader::kSize <= length; offset += frameSize) {
+        const MpegAudioFrameHeader header(bytes + offset);
+        if (!scanner.belongs(header) || header.frameSize() != frameSize) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool KorvalisMp3CompressedAudioFile::readVaryingFrames(uint32_t frames, double startTime,
+                                                       std::unique_ptr<EncodedAudioChunk>& chunk,
+                                                       bool& endOfFile) {
+    endOfFile = false;
+    const MpegAudioFrameHeader first = mpegAudioFile_.getFirstFrameHeader();
+    const MpegAudioFrameScanner scanner(first);
+    // Room for the frames asked for at the first frame's size, and for the largest frames.
+    const uint64_t room = std::min<uint64_t>(
+        uint64_t{frames} * first.frameSize() + 2 * MpegAudioFrameScanner::kMaximumFrameBytes,
+        kMaximumChunkBytes);
+    std::vector<uint8_t> block(static_cast<size_t>(room));
+    std::vector<uint8_t> found;
+    uint32_t framesFound = 0;
+    uint64_t junk = 0;
+    uint64_t position = mpegAudioFile_.getStreamPosition();
+    const uint64_t junkStart = position;
+    for (;;) {
+        uint32_t bytesRead = 0;
+        bool atEnd = false;
+        if (!mpegAudioFile_.readBytes(block.data(), static_cast<uint32_t>(block.size()), bytesRead,
+                                      atEnd) &&
+            !atEnd) {
+            errorText_ =
+                "reading failed at byte " + std::to_string(position) + ": " + SystemError::last();
+            mpegAudioFile_.setStreamPosition(position);
+            return false;
+        }
+        // What the bytes show for certain. At the end of the file the rest is looked at once
+        // more, for a last frame after junk; what is cut off there stays unread, as a recording
+        // may be completing it.
+        const MpegAudioFrameScanner::Scan scan =
+            scanner.scan(block.data(), bytesRead, frames - framesFound, false);
+        std::vector<MpegAudioFrameScanner::Frame> taken = scan.frames;
+        bool otherStream = scan.stop == MpegAudioFrameScanner::Stop::kOtherStream;
+        MpegAudioFrameHeader otherHeader = scan.otherHeader;
+        uint32_t used =
+            taken.empty() || otherStream ? scan.consumed : taken.back().offset + taken.back().size;
+        if (atEnd && scan.stop == MpegAudioFrameScanner::Stop::kEndOfBytes) {
+            const MpegAudioFrameScanner::Scan tail =
+                scanner.scan(block.data() + scan.consumed, bytesRead - scan.consumed,
+                             frames - framesFound - static_cast<uint32_t>(taken.size()), true);
+            for (const auto& frame : tail.frames) {
+                taken.push_back({scan.consumed + frame.offset, frame.size});
+            }
+            if (tail.stop == MpegAudioFrameScanner::Stop::kOtherStream) {
+                otherStream = true;
+                otherHeader = tail.otherHeader;
+                used = scan.consumed + tail.consumed;
+            } else if (!tail.frames.empty()) {
+                used = taken.back().offset + taken.back().size;
+            }
+        }
+        for (const auto& frame : taken) {
+            found.insert(found.end(), block.begin() + frame.offset,
+                         block.begin() + frame.offset + frame.size);
+        }
+        framesFound += static_cast<uint32_t>(taken.size());
+        junk += taken.empty() ? scan.junkBytes : 0;
+        position += used;
+        mpegAudioFile_.setStreamPosition(position);
+        if (otherStream) {
+            if (framesFound > 0) {
+                break;  // The frames before it first; the next read stops there.
+            }
+            errorText_ = "the frame at byte " + std::to_string(position) + " is " +
+                         MpegAudioFrameScanner::describe(otherHeader) + ", where the file is " +
+                         MpegAudioFrameScanner::describe(first) +
+                         ": a timed MP3 channel keeps one format throughout";
+            return false;
+        }
+        if (junk > kMaximumJunkBytes) {
+            errorText_ = "no MPEG audio frame in the " + std::to_string(junk) +
+                         " bytes from byte " + std::to_string(junkStart);
+            return false;
+        }
+        if (atEnd) {
+            // Every whole frame there is was read, unless the chunk filled up first.
+            endOfFile = framesFound < frames;
+            break;
+        }
+        if (framesFound > 0) {
+            break;
+        }
+        if (scan.consumed == 0) {
+            errorText_ = "no MPEG audio frame can be read at byte " + std::to_string(position);
+            return false;
+        }
+    }
+    if (framesFound == 0) {
+        return false;
+    }
+    const auto size = static_cast<uint32_t>(found.size());
+    auto read = std::make_unique<EncodedAudioChunk>(
+        size, first.sampleRate(), framesFound * first.samplesPerFrame(), kFormatName, startTime);
+    if (!read->allocateBuffer(false) || !read->appendBytes(found.data(), size)) {
+        return false;
+    }
+    read->advanceValidLength(size);
     if (useEmbeddedStamps_) {
         applyEmbeddedStamps(*read);
     }

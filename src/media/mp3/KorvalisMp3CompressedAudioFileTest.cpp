@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -385,6 +386,36 @@ TEST_F(KorvalisMp3CompressedAudioFileTest, CutsAtFrameStartsHoldAcrossAnHour) {
     EXPECT_EQ(MediaFileName::fileNameOf(parts[1]->fileName()), partName(1800252));
     EXPECT_EQ(MediaFileName::fileNameOf(parts[2]->fileName()), partName(3599964));
     EXPECT_EQ(readBytes(parts[2]->fileName()).size(), 144u);
+}
+
+TEST_F(KorvalisMp3CompressedAudioFileTest, FramesOfVaryingSizeAreReadWholeAsARecordingGrows) {
+    // 44.1 kHz at 128 kbit/s: frames of 417 and 418 bytes. The file is written in three goes,
+    // the first two ending inside a frame; every frame is read once, whole, in order.
+    const std::vector<uint8_t> bytes = mp3test::lameFile(44100, 128, 2.0);
+    const auto frames = mp3test::framesOf(bytes);
+    ASSERT_GT(frames.size(), 60u);
+    const std::string path = root_ + "/LOC~4b9e3f00~0~7~8~9.mp3";
+    const size_t cuts[3] = {frames[20].first + 100, frames[41].first + 2, bytes.size()};
+    mp3test::writeBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + cuts[0]));
+    KorvalisMp3CompressedAudioFile file(path, false);
+    std::vector<uint8_t> read;
+    uint32_t samples = 0;
+    for (int go = 0; go < 3; ++go) {
+        if (go > 0) {
+            std::ofstream out(path, std::ios::binary | std::ios::app);
+            out.write(reinterpret_cast<const char*>(bytes.data() + cuts[go - 1]),
+                      static_cast<std::streamsize>(cuts[go] - cuts[go - 1]));
+        }
+        std::unique_ptr<EncodedAudioChunk> chunk;
+        bool endOfFile = false;
+        while (!endOfFile && file.getNextEncodedChunk(chunk, endOfFile, 0.1f)) {
+            read.insert(read.end(), chunk->bufferIs(), chunk->bufferIs() + chunk->validLengthIs());
+            samples += chunk->numberOfSamplesIs();
+        }
+        EXPECT_TRUE(endOfFile) << go << ": " << file.getErrorText();
+    }
+    EXPECT_EQ(samples, frames.size() * 1152);
+    EXPECT_TRUE(read == bytes) << "read " << read.size() << " of " << bytes.size() << " bytes";
 }
 
 TEST_F(KorvalisMp3CompressedAudioFileTest, ThousandsOfFilesHoldNoHandles) {

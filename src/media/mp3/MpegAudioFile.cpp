@@ -307,7 +307,14 @@ uint64_t MpegAudioFile::getStreamPosition() {
 
 bool MpegAudioFile::setStreamPosition(uint64_t position) {
     Operation operation(*this);
-    if (!ensureParsed() || position > fileSize_) {
+    if (!ensureParsed()) {
+        return false;
+    }
+    if (position > fileSize_) {
+        // Measured again: a recording may have grown since.
+        parseAndBufferFirstFrame(true);
+    }
+    if (!parsed_ || position > fileSize_) {
         return false;
     }
     position_ = position;
@@ -337,6 +344,25 @@ bool MpegAudioFile::readFrames(uint32_t count, uint8_t* buffer, uint32_t bufferS
         releaseDescriptor();  // Finished with: give the handle back.
     }
     return ok && whole > 0;
+}
+
+bool MpegAudioFile::readBytes(uint8_t* buffer, uint32_t count, uint32_t& bytesRead,
+                              bool& endOfFile) {
+    Operation operation(*this);
+    bytesRead = 0;
+    endOfFile = false;
+    if (buffer == nullptr || count == 0 || !ensureParsed() || !ensureOpen()) {
+        return false;
+    }
+    uint64_t got = 0;
+    const bool ok = readAt(position_, buffer, count, got);
+    position_ += got;
+    bytesRead = static_cast<uint32_t>(got);
+    if (ok && got < count) {
+        endOfFile = true;
+        releaseDescriptor();
+    }
+    return ok && got > 0;
 }
 
 bool MpegAudioFile::copyPositionFromAnotherFile(MpegAudioFile& other) {

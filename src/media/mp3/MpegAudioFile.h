@@ -57,7 +57,8 @@ public:
     float getCurrentTimeOffset();
     // The read point in bytes from the start of the file.
     uint64_t getStreamPosition();
-    // Moves the read point to a byte position; false (nothing moved) beyond the end of the file.
+    // Moves the read point to a byte position; false (nothing moved) beyond the end of the file
+    // (measured again when the position lies beyond the size last measured).
     bool setStreamPosition(uint64_t position);
 
     // Reads whole frames at the read point: min(count, bufferSize / frame size) frames, fewer at
@@ -65,6 +66,9 @@ public:
     // report what happened; false when no frame could be read.
     bool readFrames(uint32_t count, uint8_t* buffer, uint32_t bufferSize, uint32_t& bytesRead,
                     bool& endOfFile);
+    // Reads up to `count` bytes at the read point, frames or not, and moves past them;
+    // `endOfFile` when the file ended first. False when nothing could be read.
+    bool readBytes(uint8_t* buffer, uint32_t count, uint32_t& bytesRead, bool& endOfFile);
     // Sets the read point to `other`'s. False when the position lies beyond this file's end.
     bool copyPositionFromAnotherFile(MpegAudioFile& other);
 
