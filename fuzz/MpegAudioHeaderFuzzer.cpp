@@ -1,6 +1,7 @@
 // Arbitrary bytes as an MPEG audio file: the header decoder on every 4-byte window of the start,
-// the file reader (header, positions, frame reads, a dry-run split) on the bytes as a file, and
-// the codec wrapper fed the bytes as chunks of frames.
+// the frame scanner on the bytes, the file reader (header, positions, frame reads, a dry-run
+// split, chunks of frames of any size) on the bytes as a file, and the codec wrapper fed the bytes
+// as chunks of frames and the reader's chunks.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include "MpegAudioCompressor.h"
 #include "MpegAudioFile.h"
 #include "MpegAudioFrameHeader.h"
+#include "MpegAudioFrameScanner.h"
 
 namespace {
 
@@ -37,6 +39,43 @@ void checkHeader(const uint8_t* bytes) {
     require(!header.isUsable() || (size > 0 && header.frameDuration() > 0.0f),
             "a usable header has a size and a duration");
     require(header.layerNumber() >= 0 && header.layerNumber() <= 3, "layer number");
+}
+
+void scanFrames(const uint8_t* data, size_t size) {
+    if (size < MpegAudioFrameHeader::kSize || size > UINT32_MAX) {
+        return;
+    }
+    const MpegAudioFrameHeader first(data);
+    if (!first.isUsable()) {
+        return;
+    }
+    const MpegAudioFrameScanner scanner(first);
+    const auto length = static_cast<uint32_t>(size);
+    for (bool endOfData : {false, true}) {
+        const MpegAudioFrameScanner::Scan scan = scanner.scan(data, length, 1000, endOfData);
+        require(scan.consumed <= length, "no more consumed than given");
+        uint64_t covered = 0;
+        uint64_t end = 0;
+        for (const auto& frame : scan.frames) {
+            require(frame.offset >= end && uint64_t{frame.offset} + frame.size <= scan.consumed,
+                    "frames in order, inside what was consumed");
+            require(frame.size <= MpegAudioFrameScanner::kMaximumFrameBytes, "frame size bound");
+            require(scanner.belongs(MpegAudioFrameHeader(data + frame.offset)), "frames belong");
+            end = uint64_t{frame.offset} + frame.size;
+            covered += frame.size;
+        }
+        require(covered + scan.junkBytes == scan.consumed, "frames and junk make up the consumed");
+        require(!endOfData || scan.stop != MpegAudioFrameScanner::Stop::kEndOfBytes ||
+                    scan.consumed == length,
+                "at the end of the data everything is consumed");
+    }
+    uint32_t frames = 0;
+    std::string reason;
+    if (scanner.countBackToBack(data, length, frames, reason)) {
+        require(frames > 0, "back-to-back frames are counted");
+    } else {
+        require(!reason.empty(), "a refusal says why");
+    }
 }
 
 void readAsFile(const uint8_t* data, size_t size) {
@@ -75,8 +114,15 @@ void readAsFile(const uint8_t* data, size_t size) {
     KorvalisMp3CompressedAudioFile timed("/proc/self/fd/" + std::to_string(descriptor), true);
     std::unique_ptr<EncodedAudioChunk> chunk;
     bool timedEnd = false;
+    MpegAudioCompressor codec(16000, 16000, 32, 7);
     while (!timedEnd && timed.getNextEncodedChunk(chunk, timedEnd, 0.144f)) {
         require(chunk->validLengthIs() > 0 && chunk->validLengthIs() <= size, "chunk size");
+        require(codec.feedEncodedChunk(chunk.get()),
+                "the codec takes every chunk the reader makes");
+        std::unique_ptr<DecodedAudioChunk> decoded;
+        while (codec.getDecodedChunk(chunk->numberOfSamplesIs(), decoded) ==
+               AudioCompressor::kChunkProduced) {
+        }
     }
     timed.countStampedFrames();
     std::ostringstream csv;
@@ -121,6 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i + MpegAudioFrameHeader::kSize <= size && i < 16; ++i) {
         checkHeader(data + i);
     }
+    scanFrames(data, size);
     readAsFile(data, size);
     decodeAsChunks(data, size);
     return 0;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -102,6 +103,16 @@ std::string MediaFileName::pathIn(const std::string& directory,
 MediaFileName MediaFileName::withStartTime(double startTime) const {
     MediaFileName result(prefix_, startTime, n1_, n2_, n3_);
     result.extension_ = extension_;
+    return result;
+}
+
+MediaFileName MediaFileName::withNearestStartTime(double startTime) const {
+    MediaFileName result = withStartTime(startTime);
+    const double whole = std::floor(startTime);
+    const auto milliseconds = static_cast<uint64_t>(static_cast<int64_t>(whole)) * 1000 +
+                              static_cast<uint64_t>(std::llround((startTime - whole) * 1000.0));
+    result.seconds_ = static_cast<uint32_t>(milliseconds / 1000);
+    result.milliseconds_ = static_cast<uint32_t>(milliseconds % 1000);
     return result;
 }
 

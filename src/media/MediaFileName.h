@@ -25,6 +25,9 @@ public:
     std::string pathIn(const std::string& directory, const std::string& extension) const;
     // The same prefix and numbers with another start time.
     MediaFileName withStartTime(double startTime) const;
+    // The same, with the start time rounded to the nearest millisecond: the name of a part that
+    // begins at a frame whose time is known more finely than the name can say.
+    MediaFileName withNearestStartTime(double startTime) const;
 
     const std::string& prefix() const { return prefix_; }
     uint32_t seconds() const { return seconds_; }

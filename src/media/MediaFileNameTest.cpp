@@ -53,6 +53,21 @@ TEST(MediaFileNameTest, WritesDerivedNames) {
     EXPECT_EQ(back.fileName("mp3"), name.fileName("mp3"));
 }
 
+TEST(MediaFileNameTest, PartNamesRoundToTheNearestMillisecond) {
+    const MediaFileName name("P", 1268662016.0, 1, 2, 3);
+    // 7.56 s of 36 ms frames, summed in floats, falls a fraction of a microsecond short.
+    EXPECT_EQ(name.withNearestStartTime(1268662016.0 + 7.5599995).fileName("mp3"),
+              "P~4b9e3f07~560~1~2~3.mp3");
+    EXPECT_EQ(name.withNearestStartTime(1268662016.0 + 0.0004999).fileName("mp3"),
+              "P~4b9e3f00~0~1~2~3.mp3");
+    EXPECT_EQ(name.withNearestStartTime(1268662016.0 + 0.0006).fileName("mp3"),
+              "P~4b9e3f00~1~1~2~3.mp3");
+    // Half a millisecond before a second carries into the seconds.
+    EXPECT_EQ(name.withNearestStartTime(1268662016.9996).fileName("mp3"), "P~4b9e3f01~0~1~2~3.mp3");
+    EXPECT_EQ(name.withNearestStartTime(1268662016.9994).fileName("mp3"),
+              "P~4b9e3f00~999~1~2~3.mp3");
+}
+
 TEST(MediaFileNameTest, SplitsPaths) {
     EXPECT_EQ(MediaFileName::fileNameOf("/a/b.mp3"), "b.mp3");
     EXPECT_EQ(MediaFileName::fileNameOf("b.mp3"), "b.mp3");

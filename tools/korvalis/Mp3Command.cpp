@@ -165,24 +165,45 @@ int runDecode(const CommandLine& line) {
     if (!wav.open(out, file->mpegAudioFile().getSampleRate())) {
         return failure(wav.errorText());
     }
-    // The path playback takes: chunks of the session's length through the codec.
+    // The path playback takes: chunks of the session's length through the codec. Whatever stops
+    // it before the end of the file fails the command, naming the frame: a partial WAV file is
+    // never left behind as a result.
     MpegAudioCompressor codec(16000, 16000, 32, 7);
     std::unique_ptr<EncodedAudioChunk> encoded;
     std::unique_ptr<DecodedAudioChunk> decoded;
+    const uint32_t samplesPerFrame = file->mpegAudioFile().getSamplesPerFrame();
+    auto stopped = [&](uint64_t frame, uint64_t byte, const std::string& reason) {
+        wav.finish();
+        std::remove(out.c_str());
+        return failure("decoding \"" + file->fileName() + "\" stopped at frame " +
+                       std::to_string(frame) + " (byte " + std::to_string(byte) + "): " + reason);
+    };
     bool endOfFile = false;
     bool ok = true;
-    while (ok && !endOfFile && file->getNextEncodedChunk(encoded, endOfFile, 0.144f)) {
+    while (ok && !endOfFile) {
+        const uint64_t chunkStart = file->mpegAudioFile().getStreamPosition();
+        if (!file->getNextEncodedChunk(encoded, endOfFile, 0.144f)) {
+            if (endOfFile) {
+                break;
+            }
+            const std::string reason = file->getErrorText();
+            return stopped(codec.framesFed(), file->mpegAudioFile().getStreamPosition(),
+                           reason.empty() ? "the file cannot be read on from there" : reason);
+        }
         const uint32_t samples = encoded->numberOfSamplesIs();
-        codec.feedEncodedChunk(encoded.get());
+        if (!codec.feedEncodedChunk(encoded.get())) {
+            return stopped(
+                codec.framesFed(), chunkStart,
+                "the decoder refused the chunk starting there: " + codec.feedErrorText());
+        }
         int result = AudioCompressor::kChunkProduced;
         while (ok && (result = codec.getDecodedChunk(samples, decoded)) ==
                          AudioCompressor::kChunkProduced) {
             ok = wav.append(*decoded);
         }
         if (result == AudioCompressor::kDecodeFailed) {
-            wav.finish();
-            std::remove(out.c_str());
-            return failure("decoding \"" + file->fileName() + "\" failed");
+            return stopped(samplesPerFrame == 0 ? 0 : codec.samplesDecoded() / samplesPerFrame,
+                           chunkStart, "the decoder failed");
         }
     }
     while (ok && codec.drainDecodedChunk(decoded) == AudioCompressor::kChunkProduced) {

@@ -38,6 +38,17 @@ cat $(cat "$work/out") | cmp -s - "$file" || fail "the two parts do not make up 
 rm -f "$dir/parts"/*
 expect_status 0 "$korvalis" mp3 split "$file" --at 1268662017 --at 1268662019 --out "$dir/parts" --mode 2
 [ "$(cat "$work/out")" = "$dir/parts/COURT1~4b9e3f00~972~3~0~0.mp3" ] || fail "middle part $(cat "$work/out")"
+# A cut asked for at a frame start (frame 139 of 36 ms, 5.004 s in) cuts there, whatever the
+# tolerance, and the part is named by that frame's millisecond.
+rm -f "$dir/parts"/*
+expect_status 0 "$korvalis" mp3 make "$dir" --start 0x4b9e3f00 --seconds 10 --prefix HOUR
+long="$dir/HOUR~4b9e3f00~0~0~0~0.mp3"
+expect_status 0 "$korvalis" mp3 split "$long" --at 1268662021.004 --out "$dir/parts" --mode 3 --tolerance 0
+[ "$(cat "$work/out")" = "$dir/parts/HOUR~4b9e3f05~4~0~0~0.mp3" ] || fail "part at 5.004 s: $(cat "$work/out") $(cat "$work/err")"
+expect_status 0 "$korvalis" mp3 split "$long" --at 1268662023.56 --at 1268662024.2 --out "$dir/parts" --mode 2
+[ "$(cat "$work/out")" = "$dir/parts/HOUR~4b9e3f07~560~0~0~0.mp3" ] || fail "part at 7.560 s: $(cat "$work/out")"
+[ "$(stat -c %s "$(cat "$work/out")")" -eq $((17 * 144)) ] || fail "the part from 7.560 s to 8.172 s is not 17 frames"
+rm -f "$dir/parts"/* "$long"
 expect_status 1 "$korvalis" mp3 split "$file" --at 1268662017 --out "$dir"  # would overwrite itself
 expect_status 1 "$korvalis" mp3 split "$file" --at 1268662030 --out "$dir/parts"
 grep -q "Split point(s) not in this file." "$work/err" || fail "split beyond the end: $(cat "$work/err")"
@@ -49,6 +60,22 @@ expect_status 0 "$korvalis" mp3 decode "$file" --wav "$work/out.wav"
 if command -v mpg123 >/dev/null; then
   mpg123 -q -s "$file" | cmp -s - <(tail -c +45 "$work/out.wav") || fail "decode differs from mpg123"
 fi
+
+# Bytes between frames (other makers' files) are passed over: the whole file is decoded.
+split -b $((10 * 144)) "$file" "$work/piece."
+for piece in "$work"/piece.*; do cat "$piece"; printf 'JUNK!'; done >"$work/junk.mp3"
+rm -f "$work"/piece.*
+expect_status 0 "$korvalis" mp3 decode "$work/junk.mp3" --wav "$work/junk.wav"
+[ "$(stat -c %s "$work/junk.wav" 2>/dev/null)" = $((44 + 139 * 576 * 2)) ] ||
+  fail "a file with junk between frames decoded to $(stat -c %s "$work/junk.wav" 2>/dev/null) bytes: $(cat "$work/err")"
+cmp -s "$work/junk.wav" "$work/out.wav" || fail "junk between frames changed the decoded samples"
+
+# A frame of another format ends decoding with a failure that names it; no WAV file is left.
+{ cat "$file"; for i in 1 2; do printf '\xff\xfb\x90\x64'; head -c 413 /dev/zero; done; } >"$work/mixed.mp3"
+expect_status 1 "$korvalis" mp3 decode "$work/mixed.mp3" --wav "$work/mixed.wav"
+grep -q "stopped at frame 139 (byte $((139 * 144))): .*MPEG-1 Layer III at 44100 Hz" "$work/err" ||
+  fail "decode of a file changing format: $(cat "$work/err")"
+[ -e "$work/mixed.wav" ] && fail "a partial WAV file was left behind"
 
 # Bad input: a clear message and status 1, never a crash.
 printf 'not an mp3 at all' >"$work/LOC~4b9e3f00~0~0~0~0.mp3"

@@ -7,7 +7,9 @@
 
 #include "EncodedAudioChunk.h"
 #include "Mp3FrameStamp.h"
+#include "MpegAudioFrameScanner.h"
 #include "PointerChecks.h"
+#include "SystemError.h"
 
 namespace {
 
@@ -17,6 +19,8 @@ constexpr const char* kExtension = "mp3";
 constexpr uint64_t kMaximumChunkBytes = 64u << 20;
 // Frames a chunk may reach past the measured end of a file that is still being recorded.
 constexpr uint64_t kGrowthFrames = 256;
+// Bytes between frames that are no frame, passed over before a file is taken for something else.
+constexpr uint64_t kMaximumJunkBytes = 64u << 10;
 // Frames read at once while walking a whole file.
 constexpr uint32_t kWalkFrames = 1024;
 
@@ -171,9 +175,24 @@ bool KorvalisMp3CompressedAudioFile::getNextEncodedChunk(std::unique_ptr<Encoded
         return false;
     }
     uint32_t bytesRead = 0;
-    if (!mpegAudioFile_.readFrames(frames, read->bufferIs(), read->bufferSizeIs(), bytesRead,
-                                   endOfFile) ||
-        bytesRead == 0) {
+    const bool readAny = mpegAudioFile_.readFrames(frames, read->bufferIs(), read->bufferSizeIs(),
+                                                   bytesRead, endOfFile);
+    if (!readAny && !endOfFile) {
+        errorText_ =
+            "reading failed at byte " + std::to_string(position) + ": " + SystemError::last();
+        return false;
+    }
+    // The recorder's files are frames of one size back to back. Files of other makers may have
+    // frames whose size varies (padding, variable bit rate) or bytes between frames: those are
+    // read frame by frame.
+    const uint64_t after = position + bytesRead;
+    const bool moreAtTheEnd =
+        endOfFile && after + MpegAudioFrameHeader::kSize <= mpegAudioFile_.getFileSize();
+    if (!uniformFrames(read->bufferIs(), bytesRead, frameSize) || moreAtTheEnd) {
+        mpegAudioFile_.setStreamPosition(position);
+        return readVaryingFrames(frames, startTime, chunk, endOfFile);
+    }
+    if (!readAny || bytesRead == 0) {
         return false;
     }
     if (bytesRead < read->bufferSizeIs()) {
@@ -191,6 +210,123 @@ bool KorvalisMp3CompressedAudioFile::getNextEncodedChunk(std::unique_ptr<Encoded
         read->channelCountIs() == 0) {
         return false;
     }
+    if (useEmbeddedStamps_) {
+        applyEmbeddedStamps(*read);
+    }
+    chunk = std::move(read);
+    return true;
+}
+
+bool KorvalisMp3CompressedAudioFile::uniformFrames(const uint8_t* bytes, uint32_t length,
+                                                   uint32_t frameSize) {
+    const MpegAudioFrameScanner scanner(mpegAudioFile_.getFirstFrameHeader());
+    for (uint32_t offset = 0; offset + MpegAudioFrameHeader::kSize <= length; offset += frameSize) {
+        const MpegAudioFrameHeader header(bytes + offset);
+        if (!scanner.belongs(header) || header.frameSize() != frameSize) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool KorvalisMp3CompressedAudioFile::readVaryingFrames(uint32_t frames, double startTime,
+                                                       std::unique_ptr<EncodedAudioChunk>& chunk,
+                                                       bool& endOfFile) {
+    endOfFile = false;
+    const MpegAudioFrameHeader first = mpegAudioFile_.getFirstFrameHeader();
+    const MpegAudioFrameScanner scanner(first);
+    // Room for the frames asked for at the first frame's size, and for the largest frames.
+    const uint64_t room = std::min<uint64_t>(
+        uint64_t{frames} * first.frameSize() + 2 * MpegAudioFrameScanner::kMaximumFrameBytes,
+        kMaximumChunkBytes);
+    std::vector<uint8_t> block(static_cast<size_t>(room));
+    std::vector<uint8_t> found;
+    uint32_t framesFound = 0;
+    uint64_t junk = 0;
+    uint64_t position = mpegAudioFile_.getStreamPosition();
+    const uint64_t junkStart = position;
+    for (;;) {
+        uint32_t bytesRead = 0;
+        bool atEnd = false;
+        if (!mpegAudioFile_.readBytes(block.data(), static_cast<uint32_t>(block.size()), bytesRead,
+                                      atEnd) &&
+            !atEnd) {
+            errorText_ =
+                "reading failed at byte " + std::to_string(position) + ": " + SystemError::last();
+            mpegAudioFile_.setStreamPosition(position);
+            return false;
+        }
+        // What the bytes show for certain. At the end of the file the rest is looked at once
+        // more, for a last frame after junk; what is cut off there stays unread, as a recording
+        // may be completing it.
+        const MpegAudioFrameScanner::Scan scan =
+            scanner.scan(block.data(), bytesRead, frames - framesFound, false);
+        std::vector<MpegAudioFrameScanner::Frame> taken = scan.frames;
+        bool otherStream = scan.stop == MpegAudioFrameScanner::Stop::kOtherStream;
+        MpegAudioFrameHeader otherHeader = scan.otherHeader;
+        uint32_t used =
+            taken.empty() || otherStream ? scan.consumed : taken.back().offset + taken.back().size;
+        if (atEnd && scan.stop == MpegAudioFrameScanner::Stop::kEndOfBytes) {
+            const MpegAudioFrameScanner::Scan tail =
+                scanner.scan(block.data() + scan.consumed, bytesRead - scan.consumed,
+                             frames - framesFound - static_cast<uint32_t>(taken.size()), true);
+            for (const auto& frame : tail.frames) {
+                taken.push_back({scan.consumed + frame.offset, frame.size});
+            }
+            if (tail.stop == MpegAudioFrameScanner::Stop::kOtherStream) {
+                otherStream = true;
+                otherHeader = tail.otherHeader;
+                used = scan.consumed + tail.consumed;
+            } else if (!tail.frames.empty()) {
+                used = taken.back().offset + taken.back().size;
+            }
+        }
+        for (const auto& frame : taken) {
+            found.insert(found.end(), block.begin() + frame.offset,
+                         block.begin() + frame.offset + frame.size);
+        }
+        framesFound += static_cast<uint32_t>(taken.size());
+        junk += taken.empty() ? scan.junkBytes : 0;
+        position += used;
+        mpegAudioFile_.setStreamPosition(position);
+        if (otherStream) {
+            if (framesFound > 0) {
+                break;  // The frames before it first; the next read stops there.
+            }
+            errorText_ = "the frame at byte " + std::to_string(position) + " is " +
+                         MpegAudioFrameScanner::describe(otherHeader) + ", where the file is " +
+                         MpegAudioFrameScanner::describe(first) +
+                         ": a timed MP3 channel keeps one format throughout";
+            return false;
+        }
+        if (junk > kMaximumJunkBytes) {
+            errorText_ = "no MPEG audio frame in the " + std::to_string(junk) +
+                         " bytes from byte " + std::to_string(junkStart);
+            return false;
+        }
+        if (atEnd) {
+            // Every whole frame there is was read, unless the chunk filled up first.
+            endOfFile = framesFound < frames;
+            break;
+        }
+        if (framesFound > 0) {
+            break;
+        }
+        if (scan.consumed == 0) {
+            errorText_ = "no MPEG audio frame can be read at byte " + std::to_string(position);
+            return false;
+        }
+    }
+    if (framesFound == 0) {
+        return false;
+    }
+    const auto size = static_cast<uint32_t>(found.size());
+    auto read = std::make_unique<EncodedAudioChunk>(
+        size, first.sampleRate(), framesFound * first.samplesPerFrame(), kFormatName, startTime);
+    if (!read->allocateBuffer(false) || !read->appendBytes(found.data(), size)) {
+        return false;
+    }
+    read->advanceValidLength(size);
     if (useEmbeddedStamps_) {
         applyEmbeddedStamps(*read);
     }
@@ -267,13 +403,15 @@ bool KorvalisMp3CompressedAudioFile::copyAndSplitAtEpochTimeToPaths(
         errorText_ = "Split point(s) not in this file.";
         return false;
     }
-    float reached = 0.0f;
-    const bool ok = mpegAudioFile_.copyAndSplitAtOffset(
-        static_cast<float>(splitTime - start), reached, firstPartPath, secondPartPath,
-        toleranceSeconds, callback, callbackContext, mode, dryRun);
+    // In double precision: a time that names a frame start a whole hour into a file is that
+    // frame start.
+    double reached = 0.0;
+    const bool ok = mpegAudioFile_.copyAndSplitAtSeconds(splitTime - start, reached, firstPartPath,
+                                                         secondPartPath, toleranceSeconds, callback,
+                                                         callbackContext, mode, dryRun);
     errorText_ = mpegAudioFile_.getErrorText();
     if (ok) {
-        reachedTime = static_cast<double>(reached) + start;
+        reachedTime = reached + start;
     }
     return ok;
 }
@@ -293,7 +431,8 @@ bool KorvalisMp3CompressedAudioFile::copyAndSplitAtEpochTime(
     }
     // The dry run leaves the read point at the cut.
     const uint64_t cut = mpegAudioFile_.getStreamPosition();
-    const std::string secondPath = name_.withStartTime(reached).pathIn(outputDirectory, kExtension);
+    const std::string secondPath =
+        name_.withNearestStartTime(reached).pathIn(outputDirectory, kExtension);
     double reachedAgain = 0.0;
     const bool ok =
         copyAndSplitAtEpochTimeToPaths(splitTime, reachedAgain, firstPath, secondPath,
@@ -325,24 +464,25 @@ bool KorvalisMp3CompressedAudioFile::copyAndSplitAtEpochTime(
     KovWriteCallback callback, void* callbackContext, int mode) {
     errorText_.clear();
     const uint64_t savedPosition = mpegAudioFile_.getStreamPosition();
-    const auto firstOffset = static_cast<float>(firstSplitTime - startTime_);
-    const auto secondOffset = static_cast<float>(secondSplitTime - startTime_);
-    float reached[2] = {0.0f, 0.0f};
+    const double firstOffset = firstSplitTime - startTime_;
+    const double secondOffset = secondSplitTime - startTime_;
+    double reached[2] = {0.0, 0.0};
     const std::string firstPath = name_.pathIn(outputDirectory, kExtension);
-    if (!mpegAudioFile_.copyAndSplitAtOffset(firstOffset, secondOffset, reached[0], reached[1],
-                                             firstPath, firstPath, firstPath, toleranceSeconds,
-                                             callback, callbackContext, mode, true)) {
+    if (!mpegAudioFile_.copyAndSplitAtSeconds(firstOffset, secondOffset, reached[0], reached[1],
+                                              firstPath, firstPath, firstPath, toleranceSeconds,
+                                              callback, callbackContext, mode, true)) {
         errorText_ = mpegAudioFile_.getErrorText();
         mpegAudioFile_.setStreamPosition(savedPosition);
         return false;
     }
     const uint64_t secondCut = mpegAudioFile_.getStreamPosition();
+    // Each part is named by the time of the frame it starts with, to the nearest millisecond.
     const std::string secondPath =
-        name_.withStartTime(startTime_ + reached[0]).pathIn(outputDirectory, kExtension);
+        name_.withNearestStartTime(startTime_ + reached[0]).pathIn(outputDirectory, kExtension);
     const std::string thirdPath =
-        name_.withStartTime(startTime_ + reached[1]).pathIn(outputDirectory, kExtension);
-    float reachedAgain[2] = {0.0f, 0.0f};
-    const bool ok = mpegAudioFile_.copyAndSplitAtOffset(
+        name_.withNearestStartTime(startTime_ + reached[1]).pathIn(outputDirectory, kExtension);
+    double reachedAgain[2] = {0.0, 0.0};
+    const bool ok = mpegAudioFile_.copyAndSplitAtSeconds(
         firstOffset, secondOffset, reachedAgain[0], reachedAgain[1], firstPath, secondPath,
         thirdPath, toleranceSeconds, callback, callbackContext, mode, false);
     errorText_ = mpegAudioFile_.getErrorText();

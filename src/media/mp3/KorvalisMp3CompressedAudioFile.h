@@ -74,6 +74,9 @@ public:
     float getCurrentTimeOffset() override;
     // A chunk of round(duration / frame duration) whole frames (fewer at the end of the file),
     // timed by getCurrentEpochTime() and, with stamps in use, by the first stamp it carries.
+    // Frames of varying size are read by their own headers, and bytes between frames left out.
+    // False with endOfFile at the end; false without it (and getErrorText()) when the file
+    // cannot be read on: a read error, a frame of another format, or nothing but junk.
     bool getNextEncodedChunk(std::unique_ptr<EncodedAudioChunk>& chunk, bool& endOfFile,
                              float durationSeconds) override;
     // Walks the whole file; the read point is kept.
@@ -112,6 +115,13 @@ public:
 
 private:
     void applyEmbeddedStamps(EncodedAudioChunk& chunk);
+    // The bytes are frames of the first frame's form and size back to back.
+    bool uniformFrames(const uint8_t* bytes, uint32_t length, uint32_t frameSize);
+    // A chunk of up to `frames` frames from the read point, each sized by its own header, with
+    // what lies between frames left out. False at the end of the file, and (with the error text,
+    // `endOfFile` false) at a frame of another format or where nothing but junk follows.
+    bool readVaryingFrames(uint32_t frames, double startTime,
+                           std::unique_ptr<EncodedAudioChunk>& chunk, bool& endOfFile);
     // Calls `visit` with each whole frame from the start of the file and its offset in seconds.
     void forEachFrame(const std::function<void(const uint8_t* frame, uint32_t size,
                                                double offsetSeconds)>& visit);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -327,6 +328,94 @@ TEST_F(KorvalisMp3CompressedAudioFileTest, TwoPointSplitNamesPartsByTheirCuts) {
     ASSERT_TRUE(parts[1]);
     EXPECT_FALSE(parts[2]);
     EXPECT_EQ(std::distance(fs::directory_iterator(middleOnly.path()), {}), 1);
+}
+
+// The name of a part starting `milliseconds` after 0x4b9e3f00 s.
+std::string partName(uint64_t milliseconds) {
+    char name[64];
+    std::snprintf(name, sizeof name, "LOC~%08x~%d~7~8~9.mp3",
+                  static_cast<unsigned>(0x4b9e3f00u + milliseconds / 1000),
+                  static_cast<int>(milliseconds % 1000));
+    return name;
+}
+
+TEST_F(KorvalisMp3CompressedAudioFileTest, CutsAtFrameStartsNameThePartByThatFrame) {
+    // Frames of exactly 36 ms: every frame start is a whole millisecond, and a cut asked for at
+    // a frame start cuts there and names the later part by it.
+    const std::string path = root_ + "/LOC~4b9e3f00~0~7~8~9.mp3";
+    mp3test::writeBytes(path, mp3test::frameRun(mp3test::kRecorderHeader, 278));
+    KorvalisMp3CompressedAudioFile file(path, false);
+    const double start = file.getStartTime();
+    TemporaryDirectory out("cuts-");
+    for (uint64_t frame = 1; frame < 278; ++frame) {
+        std::unique_ptr<CompressedAudioFile> first;
+        std::unique_ptr<CompressedAudioFile> second;
+        ASSERT_TRUE(file.copyAndSplitAtEpochTime(start + frame * 0.036, out.path(), first, second,
+                                                 0.0f, nullptr, nullptr, 3))
+            << frame << ": " << file.getErrorText();
+        ASSERT_TRUE(second);
+        EXPECT_EQ(MediaFileName::fileNameOf(second->fileName()), partName(frame * 36)) << frame;
+        EXPECT_EQ(readBytes(second->fileName()).size(), (278 - frame) * 144) << frame;
+        fs::remove(second->fileName());
+    }
+}
+
+TEST_F(KorvalisMp3CompressedAudioFileTest, CutsAtFrameStartsHoldAcrossAnHour) {
+    // An hour of frames: offsets this large leave no room for rounding on the way.
+    const std::string path = root_ + "/LOC~4b9e3f00~0~7~8~9.mp3";
+    const uint64_t frames = 100000;
+    mp3test::writeBytes(path, mp3test::frameRun(mp3test::kRecorderHeader, frames));
+    KorvalisMp3CompressedAudioFile file(path, false);
+    const double start = file.getStartTime();
+    for (uint64_t frame = 49000; frame < 51000; ++frame) {
+        double reached = 0.0;
+        ASSERT_TRUE(file.copyAndSplitAtEpochTimeToPaths(start + frame * 0.036, reached, "a", "b",
+                                                        0.0f, nullptr, nullptr, 0, true))
+            << frame;
+        EXPECT_EQ(file.mpegAudioFile().getStreamPosition(), frame * 144) << frame;
+        EXPECT_NEAR(reached, start + frame * 0.036, 1e-6) << frame;
+    }
+    TemporaryDirectory out("hour-");
+    std::unique_ptr<CompressedAudioFile> parts[3];
+    // 1800.252 s and 3599.964 s (the last frame) into the file.
+    ASSERT_TRUE(file.copyAndSplitAtEpochTime(start + 50007 * 0.036, start + 99999 * 0.036,
+                                             out.path(), parts[0], parts[1], parts[2], 0.0f,
+                                             nullptr, nullptr, 0))
+        << file.getErrorText();
+    ASSERT_TRUE(parts[1] && parts[2]);
+    EXPECT_EQ(MediaFileName::fileNameOf(parts[1]->fileName()), partName(1800252));
+    EXPECT_EQ(MediaFileName::fileNameOf(parts[2]->fileName()), partName(3599964));
+    EXPECT_EQ(readBytes(parts[2]->fileName()).size(), 144u);
+}
+
+TEST_F(KorvalisMp3CompressedAudioFileTest, FramesOfVaryingSizeAreReadWholeAsARecordingGrows) {
+    // 44.1 kHz at 128 kbit/s: frames of 417 and 418 bytes. The file is written in three goes,
+    // the first two ending inside a frame; every frame is read once, whole, in order.
+    const std::vector<uint8_t> bytes = mp3test::lameFile(44100, 128, 2.0);
+    const auto frames = mp3test::framesOf(bytes);
+    ASSERT_GT(frames.size(), 60u);
+    const std::string path = root_ + "/LOC~4b9e3f00~0~7~8~9.mp3";
+    const size_t cuts[3] = {frames[20].first + 100, frames[41].first + 2, bytes.size()};
+    mp3test::writeBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + cuts[0]));
+    KorvalisMp3CompressedAudioFile file(path, false);
+    std::vector<uint8_t> read;
+    uint32_t samples = 0;
+    for (int go = 0; go < 3; ++go) {
+        if (go > 0) {
+            std::ofstream out(path, std::ios::binary | std::ios::app);
+            out.write(reinterpret_cast<const char*>(bytes.data() + cuts[go - 1]),
+                      static_cast<std::streamsize>(cuts[go] - cuts[go - 1]));
+        }
+        std::unique_ptr<EncodedAudioChunk> chunk;
+        bool endOfFile = false;
+        while (!endOfFile && file.getNextEncodedChunk(chunk, endOfFile, 0.1f)) {
+            read.insert(read.end(), chunk->bufferIs(), chunk->bufferIs() + chunk->validLengthIs());
+            samples += chunk->numberOfSamplesIs();
+        }
+        EXPECT_TRUE(endOfFile) << go << ": " << file.getErrorText();
+    }
+    EXPECT_EQ(samples, frames.size() * 1152);
+    EXPECT_TRUE(read == bytes) << "read " << read.size() << " of " << bytes.size() << " bytes";
 }
 
 TEST_F(KorvalisMp3CompressedAudioFileTest, ThousandsOfFilesHoldNoHandles) {

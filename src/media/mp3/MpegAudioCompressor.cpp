@@ -11,6 +11,7 @@
 #include "DecodedAudioChunk.h"
 #include "EncodedAudioChunk.h"
 #include "MpegAudioFrameHeader.h"
+#include "MpegAudioFrameScanner.h"
 #include "PointerChecks.h"
 
 namespace {
@@ -246,26 +247,36 @@ bool MpegAudioCompressor::feedEncodedChunk(const EncodedAudioChunk* chunk) {
     CHECK_POINTER(chunk);
     const uint32_t length = chunk->validLengthIs();
     if (length < MpegAudioFrameHeader::kSize || chunk->bufferIs() == nullptr) {
+        feedErrorText_ = "the chunk holds no frame";
         return false;
     }
     const MpegAudioFrameHeader header(chunk->bufferIs());
-    const uint32_t frameSize = header.frameSize();
     const uint32_t samplesPerFrame = header.samplesPerFrame();
-    if (!header.hasValidSync() || frameSize == 0 || samplesPerFrame == 0) {
+    if (!header.isUsable() || samplesPerFrame == 0) {
+        feedErrorText_ = "the chunk does not start with a usable MPEG audio frame header";
+        return false;
+    }
+    // Whole frames back to back, each of its own size: padding and variable bit rates vary it.
+    const MpegAudioFrameScanner scanner(header);
+    uint32_t frames = 0;
+    if (!scanner.countBackToBack(chunk->bufferIs(), length, frames, feedErrorText_)) {
         return false;
     }
     const uint32_t samples = chunk->numberOfSamplesIs();
-    const uint32_t frames = length / frameSize;
-    if (samples % samplesPerFrame != 0 || length % frameSize != 0 ||
-        samples / samplesPerFrame != frames) {
+    if (samples % samplesPerFrame != 0 || samples / samplesPerFrame != frames) {
+        feedErrorText_ = "the chunk holds " + std::to_string(frames) +
+                         " frames but says it holds " + std::to_string(samples) + " samples";
         return false;
     }
     if (!decoderInitialised_ && !setUpDecoder(*chunk)) {
+        feedErrorText_ = "the decoder could not be set up";
         return false;
     }
     if (mpg123_feed(decoder_, chunk->bufferIs(), length) != MPG123_OK) {
+        feedErrorText_ = std::string("the decoder refused the bytes: ") + mpg123_strerror(decoder_);
         return false;
     }
+    feedErrorText_.clear();
     const double frameDuration = static_cast<double>(samplesPerFrame) / header.sampleRate();
     for (uint32_t i = 0; i < frames; ++i) {
         frameTimes_.push_back(chunk->startTimeIs() + i * frameDuration);

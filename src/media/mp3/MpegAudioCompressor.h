@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "AudioCompressor.h"
@@ -25,9 +26,12 @@ public:
 
     bool CompressChunk(const DecodedAudioChunk* input, std::unique_ptr<EncodedAudioChunk>& output,
                        uint32_t outputCapacity) override;
-    // The chunk must hold whole frames: its samples a multiple of the first frame's samples per
-    // frame, its bytes a multiple of that frame's size, both giving the same frame count.
+    // The chunk must hold whole frames of one stream back to back, each of the size its own
+    // header gives (padding and variable bit rates vary it), and say how many samples they make.
+    // A refused chunk is not fed; feedErrorText() says why.
     bool feedEncodedChunk(const EncodedAudioChunk* chunk) override;
+    // Why the last feedEncodedChunk refused its chunk (empty after one that was fed).
+    const std::string& feedErrorText() const { return feedErrorText_; }
     // Answers kNeedMoreInput until three chunks were fed since the start or the last reset. A
     // chunk's start time is the time of the frame its first sample came from. Samples decoded
     // while more input is needed are kept for the next call.
@@ -93,6 +97,7 @@ private:
     uint32_t samplesIntoFrontFrame_ = 0;
     unsigned primingCount_ = 3;
     std::unique_ptr<DecodedAudioChunk> partialDecoded_;
+    std::string feedErrorText_;
 
     uint64_t bytesFed_ = 0;
     uint64_t framesFed_ = 0;

@@ -3,7 +3,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -164,6 +167,131 @@ TEST(MpegAudioCompressorTest, DecodesWhatTheReferenceDecoderDecodes) {
     ASSERT_EQ(samples.size() * 2, reference.size());
     EXPECT_EQ(samples.size(), 83u * 576);
     EXPECT_EQ(std::memcmp(samples.data(), reference.data(), reference.size()), 0);
+}
+
+// Decodes `path` as `korvalis mp3 decode` and playback do: 0.144 s chunks from the file reader
+// through the codec. `error` receives why reading or decoding stopped before the end.
+std::vector<int16_t> decodeThroughReader(const std::string& path, std::string& error) {
+    KorvalisMp3CompressedAudioFile file(path, true);
+    MpegAudioCompressor codec(16000, 16000, 32, 7);
+    std::vector<std::unique_ptr<DecodedAudioChunk>> decoded;
+    std::unique_ptr<EncodedAudioChunk> chunk;
+    std::unique_ptr<DecodedAudioChunk> out;
+    bool endOfFile = false;
+    error.clear();
+    while (!endOfFile) {
+        if (!file.getNextEncodedChunk(chunk, endOfFile, 0.144f)) {
+            if (!endOfFile) {
+                error = "reader: " + file.getErrorText();
+            }
+            break;
+        }
+        if (!codec.feedEncodedChunk(chunk.get())) {
+            error = "codec refused a chunk";
+            break;
+        }
+        while (codec.getDecodedChunk(chunk->numberOfSamplesIs(), out) ==
+               AudioCompressor::kChunkProduced) {
+            decoded.push_back(std::move(out));
+        }
+    }
+    while (codec.drainDecodedChunk(out) == AudioCompressor::kChunkProduced) {
+        decoded.push_back(std::move(out));
+    }
+    return samplesOf(decoded);
+}
+
+// What the reference decoder makes of `path`: mono 16-bit samples, nothing trimmed.
+std::vector<int16_t> referenceDecode(const std::string& path) {
+    const std::string raw = path + ".raw";
+    EXPECT_EQ(
+        std::system(("mpg123 -q --no-gapless -m -s \"" + path + "\" > \"" + raw + "\"").c_str()),
+        0);
+    const std::vector<uint8_t> bytes = mp3test::readBytes(raw);
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+TEST(MpegAudioCompressorTest, FilesOfVaryingFrameSizesDecodeCompletely) {
+    if (std::system("command -v mpg123 >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "the mpg123 command is not installed";
+    }
+    TemporaryDirectory directory("mpeg-varying-");
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> clean;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Case> cases;
+    const std::vector<uint8_t> padded = mp3test::lameFile(44100, 128, 4.0);
+    const std::vector<uint8_t> variable = mp3test::lameFile(44100, 0, 4.0);
+    const std::vector<uint8_t> recorder = writtenBytes(3.0);
+    cases.push_back({"44.1 kHz at 128 kbit/s, padded frames", padded, padded});
+    cases.push_back({"variable bit rate", variable, variable});
+    cases.push_back({"recorder's frames with junk between them", recorder,
+                     mp3test::withJunkBetweenFrames(recorder, 10, "JUNK!")});
+    cases.push_back({"variable bit rate with junk between frames", variable,
+                     mp3test::withJunkBetweenFrames(variable, 7, std::string(300, '\0'))});
+    // The sizes really vary.
+    std::set<size_t> paddedSizes;
+    std::set<size_t> variableSizes;
+    for (const auto& frame : mp3test::framesOf(padded)) {
+        paddedSizes.insert(frame.second);
+    }
+    for (const auto& frame : mp3test::framesOf(variable)) {
+        variableSizes.insert(frame.second);
+    }
+    ASSERT_EQ(paddedSizes, (std::set<size_t>{417, 418}));
+    ASSERT_GT(variableSizes.size(), 3u);
+
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = directory.path() + "/" + std::to_string(index++);
+        std::filesystem::create_directories(dir);
+        const std::string clean = dir + "/clean.mp3";
+        const std::string path = dir + "/LOC~4b9e1a40~0~0~0~0.mp3";
+        mp3test::writeBytes(clean, c.clean);
+        mp3test::writeBytes(path, c.bytes);
+        const std::vector<int16_t> reference = referenceDecode(clean);
+        const size_t samplesPerFrame = MpegAudioFrameHeader(c.clean.data()).samplesPerFrame();
+        ASSERT_EQ(reference.size(), mp3test::framesOf(c.clean).size() * samplesPerFrame);
+        std::string error;
+        const std::vector<int16_t> samples = decodeThroughReader(path, error);
+        EXPECT_EQ(error, "");
+        ASSERT_EQ(samples.size(), reference.size());
+        EXPECT_TRUE(samples == reference) << "the same samples as the reference decoder";
+    }
+}
+
+TEST(MpegAudioCompressorTest, AFrameOfAnotherFormatStopsDecodingAndIsNamed) {
+    TemporaryDirectory directory("mpeg-changed-");
+    // 44.1 kHz frames, then 22.05 kHz ones: no timed channel changes its rate.
+    std::vector<uint8_t> bytes = mp3test::lameFile(44100, 128, 1.0);
+    const size_t change = bytes.size();
+    const size_t framesBefore = mp3test::framesOf(bytes).size();
+    const std::vector<uint8_t> other = mp3test::lameFile(22050, 64, 1.0);
+    bytes.insert(bytes.end(), other.begin(), other.end());
+    const std::string path = directory.path() + "/LOC~4b9e1a40~0~0~0~0.mp3";
+    mp3test::writeBytes(path, bytes);
+    std::string error;
+    const std::vector<int16_t> samples = decodeThroughReader(path, error);
+    EXPECT_NE(error.find("byte " + std::to_string(change)), std::string::npos) << error;
+    EXPECT_NE(error.find("22050 Hz"), std::string::npos) << error;
+    EXPECT_EQ(samples.size(), framesBefore * 1152) << "every frame before the change is decoded";
+
+    // Frames, then more bytes that are no frame than any gap between frames: not a partial
+    // success either.
+    std::vector<uint8_t> buried = mp3test::lameFile(44100, 128, 0.5);
+    const size_t frames = mp3test::framesOf(buried).size();
+    const size_t end = buried.size();
+    buried.resize(end + 100000, 0x55);
+    const std::string buriedPath = directory.path() + "/LOC~4b9e1a41~0~0~0~0.mp3";
+    mp3test::writeBytes(buriedPath, buried);
+    EXPECT_EQ(decodeThroughReader(buriedPath, error).size(), frames * 1152);
+    EXPECT_NE(error.find("no MPEG audio frame in the"), std::string::npos) << error;
+    EXPECT_NE(error.find("from byte " + std::to_string(end)), std::string::npos) << error;
 }
 
 TEST(MpegAudioCompressorTest, ResetStartsAFreshStream) {

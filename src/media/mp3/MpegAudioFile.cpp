@@ -18,6 +18,9 @@ namespace {
 
 // Parts of a split are copied in blocks of this size, the size writers of copies receive.
 constexpr uint64_t kCopyBlockBytes = 2u << 20;
+// A cut asked for this close to a frame start is that frame start: epoch times in doubles carry
+// about a quarter of a microsecond of rounding, and no frame is shorter than a millisecond.
+constexpr double kCutSnapSeconds = 0.5e-6;
 
 // The MPEG audio files holding a read descriptor, for the process-wide limit.
 struct OpenFileRegistry {
@@ -304,7 +307,14 @@ uint64_t MpegAudioFile::getStreamPosition() {
 
 bool MpegAudioFile::setStreamPosition(uint64_t position) {
     Operation operation(*this);
-    if (!ensureParsed() || position > fileSize_) {
+    if (!ensureParsed()) {
+        return false;
+    }
+    if (position > fileSize_) {
+        // Measured again: a recording may have grown since.
+        parseAndBufferFirstFrame(true);
+    }
+    if (!parsed_ || position > fileSize_) {
         return false;
     }
     position_ = position;
@@ -334,6 +344,25 @@ bool MpegAudioFile::readFrames(uint32_t count, uint8_t* buffer, uint32_t bufferS
         releaseDescriptor();  // Finished with: give the handle back.
     }
     return ok && whole > 0;
+}
+
+bool MpegAudioFile::readBytes(uint8_t* buffer, uint32_t count, uint32_t& bytesRead,
+                              bool& endOfFile) {
+    Operation operation(*this);
+    bytesRead = 0;
+    endOfFile = false;
+    if (buffer == nullptr || count == 0 || !ensureParsed() || !ensureOpen()) {
+        return false;
+    }
+    uint64_t got = 0;
+    const bool ok = readAt(position_, buffer, count, got);
+    position_ += got;
+    bytesRead = static_cast<uint32_t>(got);
+    if (ok && got < count) {
+        endOfFile = true;
+        releaseDescriptor();
+    }
+    return ok && got > 0;
 }
 
 bool MpegAudioFile::copyPositionFromAnotherFile(MpegAudioFile& other) {
@@ -452,24 +481,69 @@ bool MpegAudioFile::writeParts(const Part* parts, int count, KovWriteCallback ca
     return false;
 }
 
-bool MpegAudioFile::findCuts(const float* offsetsSeconds, float* reachedSeconds, uint64_t* cuts,
-                             int count, float toleranceSeconds, bool mustFollowFirstFrame) {
+bool MpegAudioFile::exactPositionAt(double offsetSeconds, double& reachedSeconds,
+                                    uint64_t& bytePosition, double& distanceSeconds) {
+    if (!ensureParsed()) {
+        return false;
+    }
+    const uint32_t samplesPerFrame = header_.samplesPerFrame();
+    const uint32_t sampleRate = header_.sampleRate();
+    if (!(offsetSeconds >= -kCutSnapSeconds) || frameSize_ == 0 || samplesPerFrame == 0 ||
+        sampleRate == 0 || fileSize_ == 0) {
+        return false;
+    }
+    const double frameSeconds = static_cast<double>(samplesPerFrame) / sampleRate;
+    const double frames = std::max(offsetSeconds, 0.0) / frameSeconds;
+    const double nearest = std::round(frames);
+    uint64_t frame = static_cast<uint64_t>(std::floor(frames));
+    distanceSeconds = std::fabs(offsetSeconds - static_cast<double>(frame) * frameSeconds);
+    if (std::fabs(offsetSeconds - nearest * frameSeconds) <= kCutSnapSeconds) {
+        frame = static_cast<uint64_t>(nearest);
+        distanceSeconds = 0.0;
+    }
+    const uint64_t lastStart = fileSize_ / frameSize_;
+    if (frame > lastStart) {
+        frame = lastStart;
+        distanceSeconds = std::fabs(offsetSeconds - static_cast<double>(frame) * frameSeconds);
+    }
+    reachedSeconds = static_cast<double>(frame) * samplesPerFrame / sampleRate;
+    bytePosition = frame * frameSize_;
+    return true;
+}
+
+bool MpegAudioFile::findCuts(const double* offsetsSeconds, double* reachedSeconds, uint64_t* cuts,
+                             int count, float toleranceSeconds, bool mustFollowFirstFrame,
+                             bool exact) {
     errorText_.clear();
     // Measured again: a recording may have grown since the file was parsed.
     if (!parseAndBufferFirstFrame(true)) {
         errorText_ = "Cannot read the first frame of \"" + fileName_ + "\".";
         return false;
     }
+    const double totalSeconds =
+        exact && header_.bitRateKbps() != 0
+            ? static_cast<double>(fileSize_) * 8.0 / (header_.bitRateKbps() * 1000.0)
+            : static_cast<double>(totalDuration_);
     for (int i = 0; i < count; ++i) {
-        if (!(offsetsSeconds[i] <= totalDuration_)) {
+        const double slack = exact ? kCutSnapSeconds : 0.0;
+        if (!(offsetsSeconds[i] <= totalSeconds + slack)) {
             errorText_ = "Split point(s) not in this file.";
             return false;
         }
     }
     for (int i = 0; i < count; ++i) {
-        if (!positionAt(offsetsSeconds[i], reachedSeconds[i], cuts[i]) ||
-            !(std::fabs(offsetsSeconds[i] - reachedSeconds[i]) <= toleranceSeconds) ||
-            (mustFollowFirstFrame && cuts[i] < 1)) {
+        bool found = false;
+        double distance = 0.0;
+        if (exact) {
+            found = exactPositionAt(offsetsSeconds[i], reachedSeconds[i], cuts[i], distance);
+        } else {
+            const auto offset = static_cast<float>(offsetsSeconds[i]);
+            float reached = 0.0f;
+            found = positionAt(offset, reached, cuts[i]);
+            reachedSeconds[i] = reached;
+            distance = std::fabs(offset - reached);
+        }
+        if (!found || !(distance <= toleranceSeconds) || (mustFollowFirstFrame && cuts[i] < 1)) {
             errorText_ = "Set position to split point was not in tolerance.";
             return false;
         }
@@ -477,15 +551,14 @@ bool MpegAudioFile::findCuts(const float* offsetsSeconds, float* reachedSeconds,
     return true;
 }
 
-bool MpegAudioFile::copyAndSplitAtOffset(float offsetSeconds, float& reachedSeconds,
-                                         const std::string& firstPartPath,
-                                         const std::string& secondPartPath, float toleranceSeconds,
-                                         KovWriteCallback callback, void* callbackContext, int mode,
-                                         bool dryRun) {
+bool MpegAudioFile::splitInTwo(double offsetSeconds, double& reachedSeconds,
+                               const std::string& firstPartPath, const std::string& secondPartPath,
+                               float toleranceSeconds, KovWriteCallback callback,
+                               void* callbackContext, int mode, bool dryRun, bool exact) {
     Operation operation(*this);
-    float reached = 0.0f;
+    double reached = 0.0;
     uint64_t cut = 0;
-    if (!findCuts(&offsetSeconds, &reached, &cut, 1, toleranceSeconds, false)) {
+    if (!findCuts(&offsetSeconds, &reached, &cut, 1, toleranceSeconds, false, exact)) {
         return false;
     }
     reachedSeconds = reached;
@@ -504,26 +577,24 @@ bool MpegAudioFile::copyAndSplitAtOffset(float offsetSeconds, float& reachedSeco
     return writeParts(parts, 2, callback, callbackContext, true);
 }
 
-bool MpegAudioFile::copyAndSplitAtOffset(float firstOffsetSeconds, float secondOffsetSeconds,
-                                         float& firstReachedSeconds, float& secondReachedSeconds,
-                                         const std::string& firstPartPath,
-                                         const std::string& secondPartPath,
-                                         const std::string& thirdPartPath, float toleranceSeconds,
-                                         KovWriteCallback callback, void* callbackContext, int mode,
-                                         bool dryRun) {
+bool MpegAudioFile::splitInThree(const double* offsetsSeconds, double* reachedSeconds,
+                                 const std::string& firstPartPath,
+                                 const std::string& secondPartPath,
+                                 const std::string& thirdPartPath, float toleranceSeconds,
+                                 KovWriteCallback callback, void* callbackContext, int mode,
+                                 bool dryRun, bool exact) {
     Operation operation(*this);
-    const float offsets[2] = {firstOffsetSeconds, secondOffsetSeconds};
-    float reached[2] = {0.0f, 0.0f};
+    double reached[2] = {0.0, 0.0};
     uint64_t cut[2] = {0, 0};
-    if (!findCuts(offsets, reached, cut, 2, toleranceSeconds, true)) {
+    if (!findCuts(offsetsSeconds, reached, cut, 2, toleranceSeconds, true, exact)) {
         return false;
     }
     if (cut[0] > cut[1]) {
         errorText_ = "The first split point lies after the second.";
         return false;
     }
-    firstReachedSeconds = reached[0];
-    secondReachedSeconds = reached[1];
+    reachedSeconds[0] = reached[0];
+    reachedSeconds[1] = reached[1];
     if (dryRun) {
         position_ = cut[1];
         return true;
@@ -538,4 +609,63 @@ bool MpegAudioFile::copyAndSplitAtOffset(float firstOffsetSeconds, float secondO
         {cut[1], fileSize_, &thirdPartPath, (mode == 0 || mode == 3) && cut[1] < fileSize_},
     };
     return writeParts(parts, 3, callback, callbackContext, false);
+}
+
+bool MpegAudioFile::copyAndSplitAtOffset(float offsetSeconds, float& reachedSeconds,
+                                         const std::string& firstPartPath,
+                                         const std::string& secondPartPath, float toleranceSeconds,
+                                         KovWriteCallback callback, void* callbackContext, int mode,
+                                         bool dryRun) {
+    double reached = 0.0;
+    const bool ok = splitInTwo(offsetSeconds, reached, firstPartPath, secondPartPath,
+                               toleranceSeconds, callback, callbackContext, mode, dryRun, false);
+    if (ok) {
+        reachedSeconds = static_cast<float>(reached);
+    }
+    return ok;
+}
+
+bool MpegAudioFile::copyAndSplitAtOffset(float firstOffsetSeconds, float secondOffsetSeconds,
+                                         float& firstReachedSeconds, float& secondReachedSeconds,
+                                         const std::string& firstPartPath,
+                                         const std::string& secondPartPath,
+                                         const std::string& thirdPartPath, float toleranceSeconds,
+                                         KovWriteCallback callback, void* callbackContext, int mode,
+                                         bool dryRun) {
+    const double offsets[2] = {firstOffsetSeconds, secondOffsetSeconds};
+    double reached[2] = {0.0, 0.0};
+    const bool ok = splitInThree(offsets, reached, firstPartPath, secondPartPath, thirdPartPath,
+                                 toleranceSeconds, callback, callbackContext, mode, dryRun, false);
+    if (ok) {
+        firstReachedSeconds = static_cast<float>(reached[0]);
+        secondReachedSeconds = static_cast<float>(reached[1]);
+    }
+    return ok;
+}
+
+bool MpegAudioFile::copyAndSplitAtSeconds(double offsetSeconds, double& reachedSeconds,
+                                          const std::string& firstPartPath,
+                                          const std::string& secondPartPath, float toleranceSeconds,
+                                          KovWriteCallback callback, void* callbackContext,
+                                          int mode, bool dryRun) {
+    return splitInTwo(offsetSeconds, reachedSeconds, firstPartPath, secondPartPath,
+                      toleranceSeconds, callback, callbackContext, mode, dryRun, true);
+}
+
+bool MpegAudioFile::copyAndSplitAtSeconds(double firstOffsetSeconds, double secondOffsetSeconds,
+                                          double& firstReachedSeconds, double& secondReachedSeconds,
+                                          const std::string& firstPartPath,
+                                          const std::string& secondPartPath,
+                                          const std::string& thirdPartPath, float toleranceSeconds,
+                                          KovWriteCallback callback, void* callbackContext,
+                                          int mode, bool dryRun) {
+    const double offsets[2] = {firstOffsetSeconds, secondOffsetSeconds};
+    double reached[2] = {0.0, 0.0};
+    const bool ok = splitInThree(offsets, reached, firstPartPath, secondPartPath, thirdPartPath,
+                                 toleranceSeconds, callback, callbackContext, mode, dryRun, true);
+    if (ok) {
+        firstReachedSeconds = reached[0];
+        secondReachedSeconds = reached[1];
+    }
+    return ok;
 }

@@ -57,7 +57,8 @@ public:
     float getCurrentTimeOffset();
     // The read point in bytes from the start of the file.
     uint64_t getStreamPosition();
-    // Moves the read point to a byte position; false (nothing moved) beyond the end of the file.
+    // Moves the read point to a byte position; false (nothing moved) beyond the end of the file
+    // (measured again when the position lies beyond the size last measured).
     bool setStreamPosition(uint64_t position);
 
     // Reads whole frames at the read point: min(count, bufferSize / frame size) frames, fewer at
@@ -65,6 +66,9 @@ public:
     // report what happened; false when no frame could be read.
     bool readFrames(uint32_t count, uint8_t* buffer, uint32_t bufferSize, uint32_t& bytesRead,
                     bool& endOfFile);
+    // Reads up to `count` bytes at the read point, frames or not, and moves past them;
+    // `endOfFile` when the file ended first. False when nothing could be read.
+    bool readBytes(uint8_t* buffer, uint32_t count, uint32_t& bytesRead, bool& endOfFile);
     // Sets the read point to `other`'s. False when the position lies beyond this file's end.
     bool copyPositionFromAnotherFile(MpegAudioFile& other);
 
@@ -88,6 +92,20 @@ public:
                               const std::string& thirdPartPath, float toleranceSeconds,
                               KovWriteCallback callback, void* callbackContext, int mode,
                               bool dryRun);
+    // The same two splits for callers that hold epoch times, in double precision throughout: an
+    // offset within half a microsecond of a frame start is that frame start (and within any
+    // tolerance of it), and the reached offsets are the frames' exact starts (frame index x
+    // samples per frame / sample rate).
+    bool copyAndSplitAtSeconds(double offsetSeconds, double& reachedSeconds,
+                               const std::string& firstPartPath, const std::string& secondPartPath,
+                               float toleranceSeconds, KovWriteCallback callback,
+                               void* callbackContext, int mode, bool dryRun);
+    bool copyAndSplitAtSeconds(double firstOffsetSeconds, double secondOffsetSeconds,
+                               double& firstReachedSeconds, double& secondReachedSeconds,
+                               const std::string& firstPartPath, const std::string& secondPartPath,
+                               const std::string& thirdPartPath, float toleranceSeconds,
+                               KovWriteCallback callback, void* callbackContext, int mode,
+                               bool dryRun);
     // The reason the last split failed.
     std::string getErrorText();
 
@@ -113,8 +131,23 @@ private:
     // Parses the file again and finds the frame start each offset cuts the file at. False, with
     // the error text, when an offset lies outside the file or its tolerance, or (when
     // `mustFollowFirstFrame`) on the very start.
-    bool findCuts(const float* offsetsSeconds, float* reachedSeconds, uint64_t* cuts, int count,
-                  float toleranceSeconds, bool mustFollowFirstFrame);
+    // With `exact`, offsets are taken as double-precision times (exactPositionAt); otherwise as
+    // the float offsets of the original interface (positionAt).
+    bool findCuts(const double* offsetsSeconds, double* reachedSeconds, uint64_t* cuts, int count,
+                  float toleranceSeconds, bool mustFollowFirstFrame, bool exact);
+    // The frame start nearest below `offsetSeconds`, or the one within half a microsecond above
+    // it, in exact frame arithmetic. `distanceSeconds` is 0 for an offset taken as its frame.
+    bool exactPositionAt(double offsetSeconds, double& reachedSeconds, uint64_t& bytePosition,
+                         double& distanceSeconds);
+    bool splitInTwo(double offsetSeconds, double& reachedSeconds, const std::string& firstPartPath,
+                    const std::string& secondPartPath, float toleranceSeconds,
+                    KovWriteCallback callback, void* callbackContext, int mode, bool dryRun,
+                    bool exact);
+    bool splitInThree(const double* offsetsSeconds, double* reachedSeconds,
+                      const std::string& firstPartPath, const std::string& secondPartPath,
+                      const std::string& thirdPartPath, float toleranceSeconds,
+                      KovWriteCallback callback, void* callbackContext, int mode, bool dryRun,
+                      bool exact);
     bool copyPart(uint64_t begin, uint64_t end, const std::string& path, KovWriteCallback callback,
                   void* callbackContext, bool& readFailed, bool& writeFailed);
     // One part of a split: bytes [begin, end) to `path`, when selected by the mode.
