@@ -204,7 +204,7 @@ size_t temporarySplitFiles(const std::string& directory) {
     return count;
 }
 
-TEST_F(KovCompressedVideoFileTest, SplitsAtTwoTimesThroughATemporaryFileThatIsRemoved) {
+TEST_F(KovCompressedVideoFileTest, SplitsAtTwoTimesLeavingNoTemporaryFile) {
     const std::string temporaryDirectory = scratch_.path() + "/tmp";
     std::filesystem::create_directory(temporaryDirectory);
     const char* previousTmp = std::getenv("TMPDIR");
@@ -243,7 +243,7 @@ TEST_F(KovCompressedVideoFileTest, SplitsAtTwoTimesThroughATemporaryFileThatIsRe
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 1);
     EXPECT_EQ(temporarySplitFiles(temporaryDirectory), 0u);
 
-    // A failing second split still removes the temporary file, and says why.
+    // A failing split leaves no temporary file either, and says why.
     EXPECT_FALSE(file.copyAndSplitAtEpochTime(kStart + 0.2, kStart + 5.0, out, first, second, third,
                                               0.5f, nullptr, nullptr, 0));
     EXPECT_EQ(file.getErrorText(),
@@ -599,6 +599,49 @@ TEST_F(KovCompressedVideoFileTest, SplitsAccountForEveryFrameOfGeneratedFiles) {
         }
     }
     EXPECT_GT(splits, 1000u);
+}
+
+TEST_F(KovCompressedVideoFileTest, SplitsOfFilesWithBackwardTimeStampsStillPartitionTheFrames) {
+    // Which frame a cut opens is the nearest-frame rule's business; whatever it is, the parts
+    // together are the file, in order, each headed with its own first frame's time.
+    const double t = kStart + 0.25;
+    const std::vector<std::vector<double>> lists = {
+        {t, t + 0.3, t + 0.1, t + 0.2, t + 0.5},
+        {t, t + 0.2, t + 0.2, t + 0.1, t + 0.1, t + 0.4, t + 0.4},
+        {t + 0.3, t, t + 0.3},
+    };
+    const std::string out = scratch_.path() + "/out";
+    for (const std::vector<double>& times : lists) {
+        const std::string path = scratch_.file(kName);
+        ASSERT_TRUE(writeKovFile(path, times, 120));
+        KovCompressedVideoFile file(path);
+        for (double first = t; first <= t + 0.5; first += 0.05) {
+            for (double second = first; second <= t + 0.5; second += 0.1) {
+                std::filesystem::remove_all(out);
+                std::filesystem::create_directory(out);
+                std::vector<std::unique_ptr<CompressedVideoFile>> parts(3);
+                if (!file.copyAndSplitAtEpochTime(first, second, out, parts[0], parts[1], parts[2],
+                                                  10.0f, nullptr, nullptr, 0)) {
+                    // Only a time outside the first to the last frame is refused.
+                    EXPECT_TRUE(first < times.front() || second > times.back())
+                        << file.getErrorText();
+                    continue;
+                }
+                std::vector<uint64_t> together;
+                for (const auto& part : parts) {
+                    if (part) {
+                        const std::vector<uint64_t> stamps = stampsOf(part->getFileName());
+                        ASSERT_FALSE(stamps.empty());
+                        EXPECT_EQ(headerStartTime(part->getFileName()),
+                                  headerTimeFor(times[stamps.front() / 100]));
+                        together.insert(together.end(), stamps.begin(), stamps.end());
+                    }
+                }
+                EXPECT_EQ(together, sourceStamps(0, times.size()))
+                    << ::testing::PrintToString(times) << " " << first - t << " " << second - t;
+            }
+        }
+    }
 }
 
 TEST_F(KovCompressedVideoFileTest, SplitThatCannotAccountForEveryFrameFailsAndLeavesNothing) {
