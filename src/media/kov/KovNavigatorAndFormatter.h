@@ -75,12 +75,13 @@ public:
     };
     // Cuts this file at `splitTimes` (ascending) into splitTimes.size() + 1 parts and copies the
     // wanted ones to their paths, or through `callback`. Part i + 1 opens with the frame nearest
-    // splitTimes[i] (the first of equal candidates), and every part's header carries its first
-    // frame's time as start time. Every frame of the file lands in exactly one part, in order; a
-    // part without frames is not written. The whole file is read before anything is written: when
-    // a frame cannot be read, a time lies outside the file or a part cannot be written, the result
-    // is false with the reason in getErrorText(), and parts already begun on disk are removed (a
-    // callback is never sent the finished call of a part the split did not complete).
+    // splitTimes[i] (the first of frames sharing its time), and every part's header carries its
+    // first frame's time as start time. Every frame of the file lands in exactly one part, in
+    // order; a part without frames is not written. The whole file is read before anything is
+    // written: when a frame cannot be read, a time lies outside the file or a part cannot be
+    // written, the result is false with the reason in getErrorText(), and parts already begun on
+    // disk are removed (a callback is never sent the finished call of a part the split did not
+    // complete).
     bool splitAtEpochTimes(const std::vector<double>& splitTimes, std::vector<SplitPart>& parts,
                            float toleranceSeconds, KovWriteCallback callback,
                            void* callbackContext);
@@ -115,7 +116,8 @@ public:
     // Closes the file; the next read opens it again.
     void closeFile();
     // Finds the last frame header of the file from its end into `header`, keeping the read
-    // point. False when the file cannot be read or holds no frame marker.
+    // point: the last marker that starts a frame, even when the frame's Offset_To_This_Frame is
+    // wrong. False when the file cannot be read or holds no frame marker.
     bool getFinalFrameHeader(KovFrameHeader& header);
     // Positions at the frame nearest `epochTime`: walks there when it is within `windowSeconds`
     // of the read point, otherwise estimates the position from the file's byte rate first.
