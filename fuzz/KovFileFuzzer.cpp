@@ -1,5 +1,6 @@
 // Opens arbitrary bytes as a KOV file and does what the player and the sealer do with one: learn
-// its frames, read and decode them, position by time and split it (into a callback).
+// its frames, read and decode them, position by time and split it (into a callback). A split that
+// succeeds must have passed on every frame the bytes hold: anything else stops the run.
 
 #include <unistd.h>
 
@@ -7,9 +8,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "KovCompressedVideoFile.h"
+#include "KovFrameHeader.h"
 
 namespace {
 
@@ -22,6 +26,43 @@ std::string scratchPath() {
 
 bool discard(void*, double, const uint8_t*, uint32_t, const std::string*, bool) {
     return true;
+}
+
+// Calls of a split's callback per target: one for the header, two per frame, one to finish.
+struct CallCount {
+    std::map<std::string, size_t> writes;
+    std::map<std::string, size_t> finishes;
+};
+
+bool count(void* context, double, const uint8_t*, uint32_t, const std::string* target,
+           bool finished) {
+    auto* calls = static_cast<CallCount*>(context);
+    ++(finished ? calls->finishes : calls->writes)[*target];
+    return true;
+}
+
+// The frames the bytes hold one after another from the end of the header to the end of the
+// file, found without the navigator; -1 when they do not fill the file.
+long contiguousFrames(const uint8_t* data, size_t size, const KovFileHeader& header) {
+    const uint64_t block = header.getFrameHeaderLength();
+    if (block == 0 || block > KovFileHeader::kMaximumFrameHeaderLength) {
+        return -1;
+    }
+    KovFrameHeader frame(&header);
+    long frames = 0;
+    uint64_t at = header.getHeaderLength();
+    while (at < size) {
+        if (size - at < block) {
+            return -1;
+        }
+        frame.decodeBlock(data + at, block);
+        if (!frame.hasValidMarker() || size - at - block < frame.getLengthOfFrameData()) {
+            return -1;
+        }
+        at += block + frame.getLengthOfFrameData();
+        ++frames;
+    }
+    return frames;
 }
 
 }  // namespace
@@ -52,6 +93,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         video.copyAndSplitAtEpochTimeToPaths(start + (end - start) / 2, "a", "b", 0.5f, discard,
                                              nullptr, 0);
+        std::vector<KovNavigatorAndFormatter::SplitPart> parts(3);
+        parts[0].path = "a";
+        parts[1].path = "b";
+        parts[2].path = "c";
+        CallCount calls;
+        if (video.navigator().splitAtEpochTimes(
+                {start + (end - start) / 3, start + (end - start) * 2 / 3}, parts, 0.5f, count,
+                &calls)) {
+            long written = 0;
+            for (const auto& part : parts) {
+                const size_t writes = calls.writes[part.path];
+                if (part.written != (writes > 0) || calls.finishes[part.path] != (writes > 0) ||
+                    (writes > 0 && writes % 2 == 0)) {
+                    __builtin_trap();
+                }
+                written += writes > 0 ? static_cast<long>(writes - 1) / 2 : 0;
+            }
+            if (written != contiguousFrames(data, size, video.navigator().fileHeaderIs())) {
+                __builtin_trap();
+            }
+        }
         video.refreshFileInformation();
     }
     std::filesystem::remove(path);

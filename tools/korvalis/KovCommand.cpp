@@ -34,9 +34,12 @@ constexpr const char* kUsage =
     "  split   cuts the file at one time (parts: before, from T) or two times (before, T..T2,\n"
     "          from T2) into DIR, naming the parts PREFIX~SECONDS~MS~N1~N2~N3.kov with their\n"
     "          start times; the file itself must be named that way. A part begins at the frame\n"
-    "          nearest its split time. --mode selects the parts: 0 all (default); with one\n"
-    "          time 1 the first, 3 the second; with two times 1 the first, 2 the middle, 3 the\n"
-    "          last. Prints the path of every part written.\n"
+    "          nearest its split time, and every frame goes to exactly one part. --mode\n"
+    "          selects the parts: 0 all (default); with one time 1 the first, 3 the second;\n"
+    "          with two times 1 the first, 2 the middle, 3 the last. A part that would hold\n"
+    "          no frame (a cut at the first frame, two cuts at one frame) is not written.\n"
+    "          Prints the path of every part written. Nothing is written when a frame of the\n"
+    "          file cannot be read.\n"
     "  frame   writes the stored JPEG of the frame shown at T (the last frame not after T).\n"
     "  make    writes a test-pattern file whose frames show their own time (UTC), starting at\n"
     "          T and lasting S seconds.\n\n"
@@ -164,6 +167,15 @@ int runSplit(const CommandLine& line) {
     }
     for (const auto& part : parts) {
         std::printf("%s\n", part->getFileName().c_str());
+    }
+    const size_t asked =
+        split.mode == CompressedVideoFile::kSplitAllParts ? split.times.size() + 1 : 1;
+    if (parts.size() < asked) {
+        const size_t empty = asked - parts.size();
+        std::fprintf(stderr,
+                     "korvalis kov: %zu of the parts asked for would hold no frame; %s not "
+                     "written\n",
+                     empty, empty == 1 ? "it was" : "they were");
     }
     return kExitSuccess;
 }

@@ -3,26 +3,7 @@
 #include <cstdio>
 
 #include "AvDebugLogger.h"
-#include "TemporaryFile.h"
 #include "UserNotification.h"
-
-namespace {
-
-// The split modes of the navigator that each two-point mode asks of the temporary file's split.
-int modeForTemporaryFile(int mode) {
-    switch (mode) {
-        case CompressedVideoFile::kSplitAllParts:
-            return KovNavigatorAndFormatter::kSplitBothParts;
-        case CompressedVideoFile::kSplitMiddlePartOnly:
-            return KovNavigatorAndFormatter::kSplitFirstPartOnly;
-        case CompressedVideoFile::kSplitLastPartOnly:
-            return KovNavigatorAndFormatter::kSplitSecondPartOnly;
-        default:
-            return -1;  // writes nothing
-    }
-}
-
-}  // namespace
 
 KovCompressedVideoFile::KovCompressedVideoFile(const std::string& path)
     : CompressedVideoFile(path),
@@ -139,7 +120,7 @@ void KovCompressedVideoFile::dumpTimingDataAsCsv(std::ostream& output) {
 }
 
 bool KovCompressedVideoFile::partPaths(const std::string& outputDirectory,
-                                       std::initializer_list<double> splitTimes,
+                                       const std::vector<double>& splitTimes,
                                        std::vector<std::string>& paths) {
     MediaFileName name;
     if (!MediaFileName::parse(getFileName(), name)) {
@@ -174,16 +155,11 @@ bool KovCompressedVideoFile::copyAndSplitAtEpochTime(
     std::unique_ptr<CompressedVideoFile>& secondPart, float toleranceSeconds,
     KovWriteCallback callback, void* callbackContext, int mode) {
     std::lock_guard guard(lock_);
-    errorText_.clear();
-    std::vector<std::string> paths;
-    if (!partPaths(outputDirectory, {splitTime}, paths) ||
-        !copyAndSplitAtEpochTimeToPaths(splitTime, paths[0], paths[1], toleranceSeconds, callback,
-                                        callbackContext, mode)) {
-        return false;
-    }
-    firstPart = openPart(mode == kSplitAllParts || mode == kSplitFirstPartOnly, paths[0]);
-    secondPart = openPart(mode == kSplitAllParts || mode == kSplitLastPartOnly, paths[1]);
-    return true;
+    std::unique_ptr<CompressedVideoFile>* outputs[] = {&firstPart, &secondPart};
+    return split({splitTime}, outputDirectory, outputs,
+                 {mode == kSplitAllParts || mode == kSplitFirstPartOnly,
+                  mode == kSplitAllParts || mode == kSplitLastPartOnly},
+                 toleranceSeconds, callback, callbackContext);
 }
 
 bool KovCompressedVideoFile::copyAndSplitAtEpochTime(
@@ -193,46 +169,38 @@ bool KovCompressedVideoFile::copyAndSplitAtEpochTime(
     std::unique_ptr<CompressedVideoFile>& thirdPart, float toleranceSeconds,
     KovWriteCallback callback, void* callbackContext, int mode) {
     std::lock_guard guard(lock_);
+    std::unique_ptr<CompressedVideoFile>* outputs[] = {&firstPart, &secondPart, &thirdPart};
+    return split({firstSplitTime, secondSplitTime}, outputDirectory, outputs,
+                 {mode == kSplitAllParts || mode == kSplitFirstPartOnly,
+                  mode == kSplitAllParts || mode == kSplitMiddlePartOnly,
+                  mode == kSplitAllParts || mode == kSplitLastPartOnly},
+                 toleranceSeconds, callback, callbackContext);
+}
+
+bool KovCompressedVideoFile::split(const std::vector<double>& splitTimes,
+                                   const std::string& outputDirectory,
+                                   std::span<std::unique_ptr<CompressedVideoFile>* const> outputs,
+                                   std::initializer_list<bool> wanted, float toleranceSeconds,
+                                   KovWriteCallback callback, void* callbackContext) {
     errorText_.clear();
     std::vector<std::string> paths;
-    if (!partPaths(outputDirectory, {firstSplitTime, secondSplitTime}, paths)) {
+    std::vector<KovNavigatorAndFormatter::SplitPart> parts(outputs.size());
+    if (!partPaths(outputDirectory, splitTimes, paths)) {
         return false;
     }
-    const std::string& firstPath = paths[0];
-    const std::string& secondPath = paths[1];
-    const std::string& thirdPath = paths[2];
-
-    // Everything from the first split time on goes to a temporary file, which is split again.
-    TemporaryFile temporary(kTemporaryFilePrefix);
-    if (!temporary.isValid()) {
-        errorText_ = "Could not create a temporary file for the split: " + temporary.error();
+    auto want = wanted.begin();
+    for (size_t i = 0; i < parts.size(); ++i) {
+        parts[i].path = paths[i];
+        parts[i].wanted = *want++;
+    }
+    // One pass over the file writes every part: each frame goes to exactly one of them.
+    if (!navigator_.splitAtEpochTimes(splitTimes, parts, toleranceSeconds, callback,
+                                      callbackContext)) {
         return false;
     }
-    temporary.close();
-    bool result = navigator_.splitAtEpochTime(firstSplitTime, firstPath, temporary.path(),
-                                              toleranceSeconds, nullptr, nullptr,
-                                              KovNavigatorAndFormatter::kSplitSecondPartOnly);
-    if (result && (mode == kSplitAllParts || mode == kSplitFirstPartOnly)) {
-        result = navigator_.splitAtEpochTime(firstSplitTime, firstPath, secondPath,
-                                             toleranceSeconds, callback, callbackContext,
-                                             KovNavigatorAndFormatter::kSplitFirstPartOnly);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        *outputs[i] = openPart(parts[i].written, parts[i].path);
     }
-    if (result && mode != kSplitFirstPartOnly) {
-        KovCompressedVideoFile rest(temporary.path());
-        result = rest.copyAndSplitAtEpochTimeToPaths(secondSplitTime, secondPath, thirdPath,
-                                                     toleranceSeconds, callback, callbackContext,
-                                                     modeForTemporaryFile(mode));
-        if (!result) {
-            errorText_ = rest.getErrorText();
-        }
-    }
-    temporary.remove();
-    if (!result) {
-        return false;
-    }
-    firstPart = openPart(mode == kSplitAllParts || mode == kSplitFirstPartOnly, firstPath);
-    secondPart = openPart(mode == kSplitAllParts || mode == kSplitMiddlePartOnly, secondPath);
-    thirdPart = openPart(mode == kSplitAllParts || mode == kSplitLastPartOnly, thirdPath);
     return true;
 }
 

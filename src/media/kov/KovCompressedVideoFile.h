@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@
 class KovCompressedVideoFile : public CompressedVideoFile {
 public:
     static constexpr const char* kExtension = "kov";
-    // Name prefix of the temporary file of a two-point split.
+    // Name prefix once used for the temporary file of a two-point split (which now needs none).
     static constexpr const char* kTemporaryFilePrefix = "KovSplit";
 
     // Opens `path` and reads its information (see isValid()).
@@ -50,7 +51,9 @@ public:
     // and reported through UserNotification ("KOV File Time Error").
     void dumpTimingDataAsCsv(std::ostream& output) override;
     // Parts: [start, T1) named with the file's own start time, [T1, T2) named with T1, [T2, end]
-    // named with T2. The middle goes through a temporary file (removed on every path).
+    // named with T2, each beginning at the frame nearest its time (headed with that frame's time).
+    // Every frame lands in exactly one part; a part without frames is not written and stays null.
+    // On failure nothing is written (see KovNavigatorAndFormatter::splitAtEpochTimes).
     bool copyAndSplitAtEpochTime(double firstSplitTime, double secondSplitTime,
                                  const std::string& outputDirectory,
                                  std::unique_ptr<CompressedVideoFile>& firstPart,
@@ -59,7 +62,8 @@ public:
                                  float toleranceSeconds, KovWriteCallback callback,
                                  void* callbackContext, int mode) override;
     // Parts: the first named with the file's own start time, the second with `splitTime` (its
-    // header holds the split frame's own time).
+    // header holds the split frame's own time). A part without frames is not written (a cut at the
+    // first frame leaves `firstPart` null).
     bool copyAndSplitAtEpochTime(double splitTime, const std::string& outputDirectory,
                                  std::unique_ptr<CompressedVideoFile>& firstPart,
                                  std::unique_ptr<CompressedVideoFile>& secondPart,
@@ -83,8 +87,14 @@ public:
 private:
     // The paths of the parts in `outputDirectory`: the file's own name, then its name with each
     // split time as start time. False (the reason noted) when the name carries no start time.
-    bool partPaths(const std::string& outputDirectory, std::initializer_list<double> splitTimes,
+    bool partPaths(const std::string& outputDirectory, const std::vector<double>& splitTimes,
                    std::vector<std::string>& paths);
+    // Cuts the file at `splitTimes` into the parts `wanted` selects and opens those written into
+    // `outputs` (the others null).
+    bool split(const std::vector<double>& splitTimes, const std::string& outputDirectory,
+               std::span<std::unique_ptr<CompressedVideoFile>* const> outputs,
+               std::initializer_list<bool> wanted, float toleranceSeconds,
+               KovWriteCallback callback, void* callbackContext);
     // A file object for a part that was written, null for one the mode left out.
     static std::unique_ptr<CompressedVideoFile> openPart(bool written, const std::string& path);
 

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <random>
+#include <set>
 #include <sstream>
 
 #include "AvDebugLogger.h"
@@ -199,7 +204,7 @@ size_t temporarySplitFiles(const std::string& directory) {
     return count;
 }
 
-TEST_F(KovCompressedVideoFileTest, SplitsAtTwoTimesThroughATemporaryFileThatIsRemoved) {
+TEST_F(KovCompressedVideoFileTest, SplitsAtTwoTimesLeavingNoTemporaryFile) {
     const std::string temporaryDirectory = scratch_.path() + "/tmp";
     std::filesystem::create_directory(temporaryDirectory);
     const char* previousTmp = std::getenv("TMPDIR");
@@ -238,7 +243,7 @@ TEST_F(KovCompressedVideoFileTest, SplitsAtTwoTimesThroughATemporaryFileThatIsRe
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 1);
     EXPECT_EQ(temporarySplitFiles(temporaryDirectory), 0u);
 
-    // A failing second split still removes the temporary file, and says why.
+    // A failing split leaves no temporary file either, and says why.
     EXPECT_FALSE(file.copyAndSplitAtEpochTime(kStart + 0.2, kStart + 5.0, out, first, second, third,
                                               0.5f, nullptr, nullptr, 0));
     EXPECT_EQ(file.getErrorText(),
@@ -260,6 +265,457 @@ TEST_F(KovCompressedVideoFileTest, OverlapsTimeRangesByTheSharedRule) {
     EXPECT_FALSE(file.overlapsTimeRange(kStart + 1, kStart + 2, false));
     EXPECT_FALSE(file.overlapsTimeRange(kStart + 0.2, kStart + 2, true));  // only part of it
     EXPECT_TRUE(file.overlapsTimeRange(kStart, kStart + 1, true));
+}
+
+// ---- Every split accounts for every frame ------------------------------------------------------
+
+// The frames of a written file by their counter values (unique per source frame in these tests).
+std::vector<uint64_t> stampsOf(const std::string& path) {
+    std::vector<uint64_t> stamps;
+    for (const RawFrame& frame : rawFrames(readBytes(path))) {
+        stamps.push_back(frame.timeStamp);
+    }
+    return stamps;
+}
+
+// The counter values writeKovFile gives frames [from, to).
+std::vector<uint64_t> sourceStamps(size_t from, size_t to) {
+    std::vector<uint64_t> stamps;
+    for (size_t i = from; i < to; ++i) {
+        stamps.push_back(i * 100);
+    }
+    return stamps;
+}
+
+// The start time a part's header holds for a first frame at `epochTime` (the header keeps
+// milliseconds).
+double headerTimeFor(double epochTime) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%0.3f", epochTime);
+    return std::strtod(text, nullptr);
+}
+
+double headerStartTime(const std::string& path) {
+    KovNavigatorAndFormatter header;
+    header.setFileName(path, true);
+    return header.fileHeaderIs().getStartTime();
+}
+
+TEST_F(KovCompressedVideoFileTest, RepeatedFinalTimeStampLosesNoFrameAndMakesNoOverlap) {
+    // Ten frames whose last two share a time.
+    std::vector<double> times = evenTimes(kStart, 0.1, 9);
+    times.push_back(times.back());
+    const std::string path = scratch_.file(kName);
+    ASSERT_TRUE(writeKovFile(path, times));
+    KovCompressedVideoFile file(path);
+    ASSERT_TRUE(file.isValid());
+    const std::string out = scratch_.path() + "/out";
+    std::filesystem::create_directory(out);
+
+    std::unique_ptr<CompressedVideoFile> first, second, third;
+    ASSERT_TRUE(file.copyAndSplitAtEpochTime(times[4], out, first, second, 0.5f, nullptr, nullptr,
+                                             CompressedVideoFile::kSplitAllParts))
+        << file.getErrorText();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(stampsOf(first->getFileName()), sourceStamps(0, 4));
+    EXPECT_EQ(stampsOf(second->getFileName()), sourceStamps(4, 10));
+    EXPECT_TRUE(second->isValid());
+    EXPECT_NEAR(second->getEndTime(), times.back(), 1e-3);
+
+    // Cut at the repeated time itself: both frames of that time open the later part.
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
+    ASSERT_TRUE(file.copyAndSplitAtEpochTime(times[9], out, first, second, 0.5f, nullptr, nullptr,
+                                             CompressedVideoFile::kSplitAllParts))
+        << file.getErrorText();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(stampsOf(first->getFileName()), sourceStamps(0, 8));
+    EXPECT_EQ(stampsOf(second->getFileName()), sourceStamps(8, 10));
+
+    // Two cuts: three parts that follow one another without overlap.
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
+    ASSERT_TRUE(file.copyAndSplitAtEpochTime(times[2], times[6], out, first, second, third, 0.5f,
+                                             nullptr, nullptr, CompressedVideoFile::kSplitAllParts))
+        << file.getErrorText();
+    ASSERT_TRUE(first && second && third);
+    EXPECT_EQ(stampsOf(first->getFileName()), sourceStamps(0, 2));
+    EXPECT_EQ(stampsOf(second->getFileName()), sourceStamps(2, 6));
+    EXPECT_EQ(stampsOf(third->getFileName()), sourceStamps(6, 10));
+}
+
+TEST_F(KovCompressedVideoFileTest, SplitFrameOpensTheLaterPartEvenAtTheFirstFrame) {
+    const std::vector<double> times = evenTimes(kStart + 0.25, 0.1, 6);
+    const std::string path = scratch_.file(kName);
+    ASSERT_TRUE(writeKovFile(path, times));
+    KovCompressedVideoFile file(path);
+    const std::string out = scratch_.path() + "/out";
+    std::filesystem::create_directory(out);
+
+    // A cut at the first frame: nothing comes before it, so no first part is written.
+    std::unique_ptr<CompressedVideoFile> first, second, third;
+    ASSERT_TRUE(file.copyAndSplitAtEpochTime(times[0], out, first, second, 0.5f, nullptr, nullptr,
+                                             CompressedVideoFile::kSplitAllParts))
+        << file.getErrorText();
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(std::filesystem::exists(out + "/" + kName));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(stampsOf(second->getFileName()), sourceStamps(0, 6));
+    EXPECT_EQ(headerStartTime(second->getFileName()), headerTimeFor(times[0]));
+
+    // Two cuts in one frame: the middle part is empty; that frame opens the last part.
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
+    ASSERT_TRUE(file.copyAndSplitAtEpochTime(times[3] - 0.02, times[3] + 0.02, out, first, second,
+                                             third, 0.5f, nullptr, nullptr,
+                                             CompressedVideoFile::kSplitAllParts))
+        << file.getErrorText();
+    ASSERT_TRUE(first && third);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(stampsOf(first->getFileName()), sourceStamps(0, 3));
+    EXPECT_EQ(stampsOf(third->getFileName()), sourceStamps(3, 6));
+    EXPECT_EQ(headerStartTime(third->getFileName()), headerTimeFor(times[3]));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 2);
+
+    // Both cuts at the first frame: everything is the last part.
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
+    ASSERT_TRUE(file.copyAndSplitAtEpochTime(times[0], times[0] + 0.01, out, first, second, third,
+                                             0.5f, nullptr, nullptr,
+                                             CompressedVideoFile::kSplitAllParts))
+        << file.getErrorText();
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(second);
+    ASSERT_TRUE(third);
+    EXPECT_EQ(stampsOf(third->getFileName()), sourceStamps(0, 6));
+    EXPECT_EQ(headerStartTime(third->getFileName()), headerTimeFor(times[0]));
+}
+
+TEST_F(KovCompressedVideoFileTest, FinalFrameIsFoundWhateverItsOffsetClaims) {
+    const std::vector<double> times = evenTimes(kStart, 0.1, 10);
+    const std::string path = scratch_.file(kName);
+    ASSERT_TRUE(writeKovFile(path, times));
+    std::string bytes = readBytes(path);
+    const std::vector<RawFrame> frames = rawFrames(bytes);
+    // The last frame claims to lie where the one before it lies.
+    std::string claimed(4, '\0');
+    ByteOrder::writeBigEndian32(reinterpret_cast<uint8_t*>(claimed.data()), frames[8].thisOffset);
+    bytes.replace(frames[9].position + 24, 4, claimed);
+    writeBytes(path, bytes);
+
+    KovCompressedVideoFile file(path);
+    EXPECT_TRUE(file.isValid());
+    EXPECT_EQ(file.navigator().finalFrameHeaderIs().getEpochTime(), times[9]);
+    EXPECT_EQ(file.navigator().finalFrameHeaderIs().getFrameNumber(), 9u);
+    double reached = 0;
+    ASSERT_TRUE(file.setPositionByEpochTime(times[9], 0.05f, reached));
+    EXPECT_EQ(reached, times[9]);
+
+    const std::string out = scratch_.path() + "/out";
+    std::filesystem::create_directory(out);
+    std::unique_ptr<CompressedVideoFile> first, second;
+    ASSERT_TRUE(file.copyAndSplitAtEpochTime(times[5], out, first, second, 0.5f, nullptr, nullptr,
+                                             CompressedVideoFile::kSplitAllParts))
+        << file.getErrorText();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(stampsOf(first->getFileName()), sourceStamps(0, 5));
+    EXPECT_EQ(stampsOf(second->getFileName()), sourceStamps(5, 10));
+}
+
+// Frame times of generated files: evenly and unevenly spaced, with runs of equal time stamps at
+// the start, inside and at the end, and files of one and two frames.
+std::vector<std::vector<double>> generatedTimeLists() {
+    const double t = kStart + 0.25;
+    std::vector<std::vector<double>> lists = {
+        {t},
+        {t, t},
+        {t, t + 0.1},
+        {t, t, t + 0.1},
+        {t, t + 0.1, t + 0.1},
+        {t, t + 0.1, t + 0.1, t + 0.1, t + 0.2},
+        evenTimes(t, 0.1, 7),
+    };
+    std::mt19937 random(20261208);
+    const double steps[] = {0.0, 0.0, 0.04, 0.1, 0.1, 0.37};
+    for (int file = 0; file < 10; ++file) {
+        const size_t count = 3 + random() % 8;
+        std::vector<double> times{t};
+        while (times.size() < count) {
+            times.push_back(times.back() + steps[random() % std::size(steps)]);
+        }
+        if (file % 3 == 0) {
+            times.push_back(times.back());  // the final time stamp repeats
+        }
+        lists.push_back(times);
+    }
+    return lists;
+}
+
+// Split times worth trying on a file: every frame time and every point midway between two times.
+std::vector<double> cutCandidates(const std::vector<double>& times) {
+    std::vector<double> candidates;
+    for (size_t i = 0; i < times.size(); ++i) {
+        if (i == 0 || times[i] != times[i - 1]) {
+            if (i > 0) {
+                candidates.push_back((times[i - 1] + times[i]) / 2);
+            }
+            candidates.push_back(times[i]);
+        }
+    }
+    return candidates;
+}
+
+// Which frame a cut at `splitTime` opens the later part with: the nearest frame, on a tie the one
+// not earlier than the time, and of frames sharing a time the first.
+size_t expectedCut(const std::vector<double>& times, double splitTime) {
+    size_t best = 0;
+    for (size_t i = 1; i < times.size(); ++i) {
+        const double distance = std::fabs(times[i] - splitTime);
+        const double bestDistance = std::fabs(times[best] - splitTime);
+        if (distance < bestDistance ||
+            (distance == bestDistance && times[best] < splitTime && times[i] >= splitTime)) {
+            best = i;
+        }
+    }
+    return best;
+}
+
+// Collects what a split sends through its callback, per target file.
+struct CapturedParts {
+    std::map<std::string, std::string> bytes;
+    std::set<std::string> finished;
+    int refuseAfterCalls = -1;
+
+    static bool write(void* context, double, const uint8_t* data, uint32_t length,
+                      const std::string* target, bool finishedFlag) {
+        auto* self = static_cast<CapturedParts*>(context);
+        if (self->refuseAfterCalls == 0) {
+            return false;
+        }
+        --self->refuseAfterCalls;
+        if (finishedFlag) {
+            self->finished.insert(*target);
+        } else {
+            self->bytes[*target].append(reinterpret_cast<const char*>(data), length);
+        }
+        return true;
+    }
+};
+
+TEST_F(KovCompressedVideoFileTest, SplitsAccountForEveryFrameOfGeneratedFiles) {
+    const std::string out = scratch_.path() + "/out";
+    size_t splits = 0;
+    for (const std::vector<double>& times : generatedTimeLists()) {
+        const std::string path = scratch_.file(kName);
+        ASSERT_TRUE(writeKovFile(path, times, 120));
+        KovCompressedVideoFile file(path);
+        ASSERT_TRUE(file.isValid());
+        const std::vector<double> candidates = cutCandidates(times);
+        std::string context;
+
+        // Checks one split: part p holds frames [bounds[p], bounds[p + 1]) when the mode wants it
+        // and it is not empty, and nothing else was written.
+        auto check = [&](const std::vector<size_t>& bounds, const std::vector<bool>& wanted,
+                         std::vector<std::unique_ptr<CompressedVideoFile>>& parts) {
+            size_t written = 0;
+            for (size_t p = 0; p < parts.size(); ++p) {
+                const bool expected = wanted[p] && bounds[p] < bounds[p + 1];
+                ASSERT_EQ(parts[p] != nullptr, expected) << context << " part " << p;
+                if (!expected) {
+                    continue;
+                }
+                ++written;
+                const std::string name = parts[p]->getFileName();
+                EXPECT_EQ(stampsOf(name), sourceStamps(bounds[p], bounds[p + 1]))
+                    << context << " part " << p;
+                EXPECT_EQ(headerStartTime(name), headerTimeFor(times[bounds[p]])) << context;
+                EXPECT_TRUE(parts[p]->isValid()) << context;
+            }
+            EXPECT_EQ(static_cast<size_t>(std::distance(std::filesystem::directory_iterator(out),
+                                                        std::filesystem::directory_iterator())),
+                      written)
+                << context;
+        };
+        auto freshOutput = [&] {
+            std::filesystem::remove_all(out);
+            std::filesystem::create_directory(out);
+        };
+
+        for (double cut : candidates) {
+            const size_t k = expectedCut(times, cut);
+            for (int mode : {0, 1, 3}) {
+                context = ::testing::PrintToString(times) + " cut " + std::to_string(cut - kStart) +
+                          " mode " + std::to_string(mode);
+                freshOutput();
+                std::vector<std::unique_ptr<CompressedVideoFile>> parts(2);
+                ASSERT_TRUE(file.copyAndSplitAtEpochTime(cut, out, parts[0], parts[1], 10.0f,
+                                                         nullptr, nullptr, mode))
+                    << context << ": " << file.getErrorText();
+                check({0, k, times.size()}, {mode != 3, mode != 1}, parts);
+                ++splits;
+            }
+            // Through a callback the same bytes go out, and each part is finished once.
+            CapturedParts captured;
+            std::vector<std::unique_ptr<CompressedVideoFile>> parts(2);
+            freshOutput();
+            ASSERT_TRUE(file.copyAndSplitAtEpochTime(cut, out + "/cb", parts[0], parts[1], 10.0f,
+                                                     &CapturedParts::write, &captured, 0));
+            freshOutput();
+            ASSERT_TRUE(file.copyAndSplitAtEpochTime(cut, out, parts[0], parts[1], 10.0f, nullptr,
+                                                     nullptr, 0));
+            EXPECT_EQ(captured.finished.size(), captured.bytes.size());
+            EXPECT_EQ(captured.bytes.size(), size_t{k > 0} + 1);
+            for (const auto& [target, bytes] : captured.bytes) {
+                const std::string onDisk =
+                    out + "/" + std::filesystem::path(target).filename().string();
+                EXPECT_EQ(bytes, readBytes(onDisk)) << target;
+            }
+        }
+
+        for (size_t i = 0; i < candidates.size(); ++i) {
+            for (size_t j = i; j < candidates.size(); ++j) {
+                const size_t k1 = expectedCut(times, candidates[i]);
+                const size_t k2 = expectedCut(times, candidates[j]);
+                for (int mode : {0, 1, 2, 3}) {
+                    if (mode != 0 && (i + j + static_cast<size_t>(mode)) % 3 != 0) {
+                        continue;  // every pair in mode 0, a third of them in each other mode
+                    }
+                    context = ::testing::PrintToString(times) + " cuts " +
+                              std::to_string(candidates[i] - kStart) + ", " +
+                              std::to_string(candidates[j] - kStart) + " mode " +
+                              std::to_string(mode);
+                    freshOutput();
+                    std::vector<std::unique_ptr<CompressedVideoFile>> parts(3);
+                    ASSERT_TRUE(file.copyAndSplitAtEpochTime(candidates[i], candidates[j], out,
+                                                             parts[0], parts[1], parts[2], 10.0f,
+                                                             nullptr, nullptr, mode))
+                        << context << ": " << file.getErrorText();
+                    check({0, k1, k2, times.size()},
+                          {mode == 0 || mode == 1, mode == 0 || mode == 2, mode == 0 || mode == 3},
+                          parts);
+                    ++splits;
+                }
+            }
+        }
+    }
+    EXPECT_GT(splits, 1000u);
+}
+
+TEST_F(KovCompressedVideoFileTest, SplitsOfFilesWithBackwardTimeStampsStillPartitionTheFrames) {
+    // Which frame a cut opens is the nearest-frame rule's business; whatever it is, the parts
+    // together are the file, in order, each headed with its own first frame's time.
+    const double t = kStart + 0.25;
+    const std::vector<std::vector<double>> lists = {
+        {t, t + 0.3, t + 0.1, t + 0.2, t + 0.5},
+        {t, t + 0.2, t + 0.2, t + 0.1, t + 0.1, t + 0.4, t + 0.4},
+        {t + 0.3, t, t + 0.3},
+    };
+    const std::string out = scratch_.path() + "/out";
+    for (const std::vector<double>& times : lists) {
+        const std::string path = scratch_.file(kName);
+        ASSERT_TRUE(writeKovFile(path, times, 120));
+        KovCompressedVideoFile file(path);
+        for (double first = t; first <= t + 0.5; first += 0.05) {
+            for (double second = first; second <= t + 0.5; second += 0.1) {
+                std::filesystem::remove_all(out);
+                std::filesystem::create_directory(out);
+                std::vector<std::unique_ptr<CompressedVideoFile>> parts(3);
+                if (!file.copyAndSplitAtEpochTime(first, second, out, parts[0], parts[1], parts[2],
+                                                  10.0f, nullptr, nullptr, 0)) {
+                    // Only a time outside the first to the last frame is refused.
+                    EXPECT_TRUE(first < times.front() || second > times.back())
+                        << file.getErrorText();
+                    continue;
+                }
+                std::vector<uint64_t> together;
+                for (const auto& part : parts) {
+                    if (part) {
+                        const std::vector<uint64_t> stamps = stampsOf(part->getFileName());
+                        ASSERT_FALSE(stamps.empty());
+                        EXPECT_EQ(headerStartTime(part->getFileName()),
+                                  headerTimeFor(times[stamps.front() / 100]));
+                        together.insert(together.end(), stamps.begin(), stamps.end());
+                    }
+                }
+                EXPECT_EQ(together, sourceStamps(0, times.size()))
+                    << ::testing::PrintToString(times) << " " << first - t << " " << second - t;
+            }
+        }
+    }
+}
+
+TEST_F(KovCompressedVideoFileTest, SplitThatCannotAccountForEveryFrameFailsAndLeavesNothing) {
+    const std::vector<double> times = evenTimes(kStart, 0.1, 10);
+    const std::string path = scratch_.file(kName);
+    ASSERT_TRUE(writeKovFile(path, times));
+    const std::string good = readBytes(path);
+    const std::vector<RawFrame> frames = rawFrames(good);
+    const std::string out = scratch_.path() + "/out";
+    std::filesystem::create_directory(out);
+    auto outputCount = [&] {
+        return std::distance(std::filesystem::directory_iterator(out),
+                             std::filesystem::directory_iterator());
+    };
+    std::unique_ptr<CompressedVideoFile> first, second, third;
+
+    // A frame in the middle whose marker is damaged: the frames after it would be lost.
+    std::string bytes = good;
+    bytes[frames[6].position] = 'X';
+    writeBytes(path, bytes);
+    {
+        KovCompressedVideoFile file(path);
+        ASSERT_TRUE(file.isValid());
+        EXPECT_FALSE(
+            file.copyAndSplitAtEpochTime(times[2], out, first, second, 0.5f, nullptr, nullptr, 0));
+        EXPECT_EQ(file.getErrorText(),
+                  "Failed to read a frame of the file being split: there is no frame at byte " +
+                      std::to_string(frames[6].position) + ", after 6 frames; the " +
+                      std::to_string(good.size() - frames[6].position) +
+                      " bytes from there on belong to no part.");
+        EXPECT_FALSE(file.copyAndSplitAtEpochTime(times[2], times[4], out, first, second, third,
+                                                  0.5f, nullptr, nullptr, 0));
+        EXPECT_EQ(outputCount(), 0);
+    }
+
+    // Bytes after the final frame that are no frame.
+    writeBytes(path, good + std::string(300, '\0'));
+    {
+        KovCompressedVideoFile file(path);
+        ASSERT_TRUE(file.isValid());
+        EXPECT_FALSE(
+            file.copyAndSplitAtEpochTime(times[2], out, first, second, 0.5f, nullptr, nullptr, 0));
+        EXPECT_NE(file.getErrorText().find("after 10 frames; the 300 bytes"), std::string::npos)
+            << file.getErrorText();
+        EXPECT_EQ(outputCount(), 0);
+    }
+
+    // A part that cannot be written: the part already written is removed again.
+    writeBytes(path, good);
+    KovNavigatorAndFormatter navigator;
+    navigator.setFileName(path, true);
+    const std::string firstPath = out + "/first.kov";
+    EXPECT_FALSE(navigator.splitAtEpochTime(times[4], firstPath, out + "/missing/second.kov", 0.5f,
+                                            nullptr, nullptr, 0));
+    EXPECT_EQ(navigator.getErrorText(), "Failed to write header of second split part, path was \"" +
+                                            out + "/missing/second.kov\"");
+    EXPECT_EQ(outputCount(), 0);
+
+    // A callback that gives up: the split says so, and no part is reported finished.
+    CapturedParts captured;
+    captured.refuseAfterCalls = 5;  // header and two frames
+    EXPECT_FALSE(navigator.splitAtEpochTime(times[4], "first.kov", "second.kov", 0.5f,
+                                            &CapturedParts::write, &captured, 0));
+    EXPECT_EQ(navigator.getErrorText(), "Failed to write frame to first part");
+    EXPECT_TRUE(captured.finished.empty());
+
+    // Split times out of order.
+    KovCompressedVideoFile file(path);
+    EXPECT_FALSE(file.copyAndSplitAtEpochTime(times[6], times[2], out, first, second, third, 0.5f,
+                                              nullptr, nullptr, 0));
+    EXPECT_EQ(file.getErrorText(),
+              "Splitting at requested points not possible: the points are not in ascending "
+              "order.");
+    EXPECT_EQ(outputCount(), 0);
 }
 
 // Found by fuzzing: a file whose offset chain leads back to a frame already passed, with a final

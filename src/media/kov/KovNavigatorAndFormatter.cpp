@@ -132,10 +132,12 @@ bool KovNavigatorAndFormatter::refreshFileInformation() {
     }
     const int64_t readPoint = position();
     fileHeader_.readFromStream(stream_);
+    firstFramePosition_ = fileHeader_.getHeaderLength();
     firstFrameHeader_.readFromStream(stream_);
     bool result = !stream_.fail();
     seekTo(fileHeader_.getHeaderLength());
     result = getFinalFrameHeader(finalFrameHeader_) && result;
+    finalFramePosition_ = lastFinalFramePosition_;
     currentFrameHeader_ = finalFrameHeader_;
     if (wasOpen) {
         seekTo(readPoint < 0 ? 0 : static_cast<uint64_t>(readPoint));
@@ -182,17 +184,21 @@ bool KovNavigatorAndFormatter::getFinalFrameHeader(KovFrameHeader& header) {
     stream_.clear();
     const int64_t readPoint = position();
     fileSize_ = measureFileSize();
-    const bool found = readFinalFrameHeader(header);
+    const bool found = readFinalFrameHeader(header, lastFinalFramePosition_);
     seekTo(readPoint < 0 ? 0 : static_cast<uint64_t>(readPoint));
     return found;
 }
 
-bool KovNavigatorAndFormatter::readFinalFrameHeader(KovFrameHeader& header) {
+bool KovNavigatorAndFormatter::readFinalFrameHeader(KovFrameHeader& header,
+                                                    uint64_t& blockPosition) {
     const uint32_t markerOffset =
         fileHeader_.getFrameFieldOffsets()[KovFrameHeaderField::kStartMarker];
+    const uint32_t blockLength = fileHeader_.getFrameHeaderLength();
     std::vector<uint8_t> window(kFinalFrameScanBytes);
-    // The last marker whose block names its own position is the final frame. Should no block
-    // pass that test, the last marker found is taken as it stands.
+    // The final frame is the last marker that starts a frame: a block that names its own position,
+    // or a wholly valid block whose data lie inside the file. A wrong Offset_To_This_Frame must not
+    // hide the final frame behind an earlier one, while marker bytes inside frame data rarely pass
+    // the second test. Should no block pass either, the last marker found is taken as it stands.
     bool anyMarker = false;
     uint64_t lastMarkerBlock = 0;
     uint64_t windowEnd = fileSize_;
@@ -211,13 +217,21 @@ bool KovNavigatorAndFormatter::readFinalFrameHeader(KovFrameHeader& header) {
             if (!markerAt(&window[i]) || windowStart + i < markerOffset) {
                 continue;
             }
-            const uint64_t blockPosition = windowStart + i - markerOffset;
-            if (isFrameAt(blockPosition, header)) {
+            const uint64_t candidate = windowStart + i - markerOffset;
+            const uint32_t headerLength = fileHeader_.getHeaderLength();
+            if (candidate >= headerLength && seekTo(candidate) && header.readFromStream(stream_) &&
+                (header.getOffsetToThisFrame() == candidate - headerLength ||
+                 candidate + blockLength + header.getLengthOfFrameData() <= fileSize_)) {
+                blockPosition = candidate;
+                return true;
+            }
+            if (isFrameAt(candidate, header)) {
+                blockPosition = candidate;
                 return true;
             }
             if (!anyMarker) {
                 anyMarker = true;
-                lastMarkerBlock = blockPosition;
+                lastMarkerBlock = candidate;
             }
         }
         if (windowStart == 0) {
@@ -230,6 +244,7 @@ bool KovNavigatorAndFormatter::readFinalFrameHeader(KovFrameHeader& header) {
     }
     seekTo(lastMarkerBlock);
     header.readFromStream(stream_);
+    blockPosition = lastMarkerBlock;
     return true;
 }
 
@@ -444,7 +459,7 @@ bool KovNavigatorAndFormatter::setCurrentFrameByWallClockTimeSmartSearch(double 
     const uint32_t headerLength = fileHeader_.getHeaderLength();
     double current = getCurrentFrameEpochTime();
     if (current == 0.0) {
-        seekTo(uint64_t{headerLength} + firstFrameHeader_.getOffsetToThisFrame());
+        seekTo(firstFramePosition_);
         current = firstTime;
     }
     if (std::fabs(current - epochTime) <= windowSeconds) {
@@ -465,7 +480,7 @@ bool KovNavigatorAndFormatter::setCurrentFrameByWallClockTimeSmartSearch(double 
     uint64_t blockPosition = 0;
     if (!scanForwardsForFrame(headerLength + static_cast<uint64_t>(estimate), blockPosition)) {
         // The estimate fell inside the last frame: walk back from the final frame.
-        if (!seekTo(uint64_t{headerLength} + finalFrameHeader_.getOffsetToThisFrame())) {
+        if (!seekTo(finalFramePosition_)) {
             return false;
         }
         return stepSearch(epochTime, toleranceSeconds);
@@ -594,9 +609,7 @@ bool KovNavigatorAndFormatter::appendFrame(const VideoSegmentFrame& frame, bool 
 
 // ---- Splitting --------------------------------------------------------------------------------
 
-std::string KovNavigatorAndFormatter::splitPathConflict(const std::string& firstPartPath,
-                                                        const std::string& secondPartPath,
-                                                        int mode) const {
+std::string KovNavigatorAndFormatter::splitPathConflict(const std::vector<SplitPart>& parts) const {
     namespace fs = std::filesystem;
     std::error_code error;
     auto sameFile = [&](const std::string& a, const std::string& b) {
@@ -604,14 +617,17 @@ std::string KovNavigatorAndFormatter::splitPathConflict(const std::string& first
         const fs::path canonicalB = fs::weakly_canonical(b, error);
         return !error && canonicalA == canonicalB;
     };
-    const bool writesFirst = mode == kSplitBothParts || mode == kSplitFirstPartOnly;
-    const bool writesSecond = mode == kSplitBothParts || mode == kSplitSecondPartOnly;
-    if ((writesFirst && sameFile(firstPartPath, fileName_)) ||
-        (writesSecond && sameFile(secondPartPath, fileName_))) {
-        return "Splitting not possible: a part would overwrite the file being split.";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i].wanted && sameFile(parts[i].path, fileName_)) {
+            return "Splitting not possible: a part would overwrite the file being split.";
+        }
     }
-    if (writesFirst && writesSecond && sameFile(firstPartPath, secondPartPath)) {
-        return "Splitting not possible: both parts would be written to the same file.";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        for (size_t j = i + 1; j < parts.size(); ++j) {
+            if (parts[i].wanted && parts[j].wanted && sameFile(parts[i].path, parts[j].path)) {
+                return "Splitting not possible: both parts would be written to the same file.";
+            }
+        }
     }
     return "";
 }
@@ -620,139 +636,238 @@ bool KovNavigatorAndFormatter::splitAtEpochTime(double splitTime, const std::str
                                                 const std::string& secondPartPath,
                                                 float toleranceSeconds, KovWriteCallback callback,
                                                 void* callbackContext, int mode) {
+    std::vector<SplitPart> parts(2);
+    parts[0].path = firstPartPath;
+    parts[0].wanted = mode == kSplitBothParts || mode == kSplitFirstPartOnly;
+    parts[1].path = secondPartPath;
+    parts[1].wanted = mode == kSplitBothParts || mode == kSplitSecondPartOnly;
+    return splitAtEpochTimes({splitTime}, parts, toleranceSeconds, callback, callbackContext);
+}
+
+bool KovNavigatorAndFormatter::surveyForSplit(const std::vector<double>& splitTimes,
+                                              SplitSurvey& survey) {
+    const uint32_t headerLength = fileHeader_.getHeaderLength();
+    const uint32_t blockLength = fileHeader_.getFrameHeaderLength();
+    if (headerLength == 0 || blockLength == 0 ||
+        blockLength > KovFileHeader::kMaximumFrameHeaderLength) {
+        errorText_ =
+            "Failed to read a frame of the file being split: its header does not "
+            "describe its frames.";
+        return false;
+    }
+    // Frame i opens part k + 1 when it is the frame nearest splitTimes[k]: the first frame at or
+    // after the time, or the one before it when that one is strictly nearer; of frames sharing
+    // that time, the first (frames of one time are never parted).
+    constexpr size_t kNotFound = static_cast<size_t>(-1);
+    survey = SplitSurvey();
+    survey.cuts.assign(splitTimes.size(), kNotFound);
+    const uint64_t size = measureFileSize();
+    KovFrameHeader header(&fileHeader_);
+    double previousTime = 0.0;
+    size_t previousRunStart = 0;  // first frame of the run of equal times the previous frame ends
+    uint64_t at = headerLength;
+    char where[160];
+    while (at < size) {
+        const size_t index = survey.frameCount;
+        if (size - at < blockLength || !seekTo(at)) {
+            std::snprintf(where, sizeof where,
+                          "the file ends inside the header of frame %zu (byte %llu).", index + 1,
+                          static_cast<unsigned long long>(at));
+            errorText_ = std::string("Failed to read a frame of the file being split: ") + where;
+            return false;
+        }
+        // A frame need not be valid in every respect (an early time, little data) to be copied,
+        // as readers read it, but it must be a frame: what is not can be given to no part.
+        header.readFromStream(stream_);
+        if (stream_.fail() || !header.hasValidMarker()) {
+            std::snprintf(where, sizeof where,
+                          "there is no frame at byte %llu, after %zu frames; the %llu bytes from "
+                          "there on belong to no part.",
+                          static_cast<unsigned long long>(at), index,
+                          static_cast<unsigned long long>(size - at));
+            errorText_ = std::string("Failed to read a frame of the file being split: ") + where;
+            return false;
+        }
+        const uint64_t end = at + blockLength + header.getLengthOfFrameData();
+        if (end > size) {
+            std::snprintf(where, sizeof where,
+                          "frame %zu (byte %llu) runs past the end of the file.", index + 1,
+                          static_cast<unsigned long long>(at));
+            errorText_ = std::string("Failed to read a frame of the file being split: ") + where;
+            return false;
+        }
+        const double time = header.getEpochTime();
+        for (size_t k = 0; k < splitTimes.size(); ++k) {
+            if (survey.cuts[k] == kNotFound && time >= splitTimes[k]) {
+                const bool previousIsNearer =
+                    index > 0 && splitTimes[k] - previousTime < time - splitTimes[k];
+                survey.cuts[k] = previousIsNearer ? previousRunStart : index;
+            }
+        }
+        if (index == 0) {
+            survey.firstTime = time;
+        }
+        if (index == 0 || time != previousTime) {
+            previousRunStart = index;
+        }
+        survey.lastTime = time;
+        previousTime = time;
+        ++survey.frameCount;
+        at = end;
+    }
+    if (survey.frameCount == 0) {
+        errorText_ = "Failed to read a frame of the file being split: it holds no frame.";
+        return false;
+    }
+    return true;
+}
+
+bool KovNavigatorAndFormatter::copyParts(const SplitSurvey& survey, std::vector<SplitPart>& parts,
+                                         KovWriteCallback callback, void* callbackContext) {
+    static const char* const kOrdinals[] = {"first", "second", "third"};
+    auto ordinal = [](size_t part) {
+        return std::string(part < std::size(kOrdinals) ? kOrdinals[part] : "later");
+    };
+    // Part p holds frames [bounds[p], bounds[p + 1]).
+    std::vector<size_t> bounds{0};
+    bounds.insert(bounds.end(), survey.cuts.begin(), survey.cuts.end());
+    bounds.push_back(survey.frameCount);
+
+    // Frames after the last wanted part need not be read.
+    size_t framesNeeded = 0;
+    for (size_t p = 0; p < parts.size(); ++p) {
+        if (parts[p].wanted) {
+            framesNeeded = bounds[p + 1];
+        }
+    }
+
+    std::vector<std::unique_ptr<KovNavigatorAndFormatter>> writers(parts.size());
+    bool result = true;
+    size_t part = 0;
+    seekTo(firstFramePosition_);
+    for (size_t index = 0; index < framesNeeded && result; ++index) {
+        std::unique_ptr<VideoSegmentFrame> frame;
+        if (!getCurrentFrameAndAdvance(frame, nullptr) || !frame) {
+            result = false;
+            errorText_ = "Failed to read a frame of the file being split: frame " +
+                         std::to_string(index + 1) + " could not be read again.";
+            break;
+        }
+        while (index >= bounds[part + 1]) {
+            ++part;
+        }
+        if (!parts[part].wanted) {
+            continue;
+        }
+        const bool isFirst = index == bounds[part];
+        const bool isLast = index + 1 == bounds[part + 1];
+        if (isFirst) {
+            writers[part] = std::make_unique<KovNavigatorAndFormatter>();
+            writers[part]->setFileName(parts[part].path, false);
+            if (!writers[part]->writeFileHeader(
+                    frame->getEpochTime(), fileHeader_.getHighResolutionCounterFrequency(),
+                    fileHeader_.getFrameWidth(), fileHeader_.getFrameHeight(),
+                    fileHeader_.getTargetFrameRate(), fileHeader_.getFrameEncoding(), callback,
+                    callbackContext)) {
+                result = false;
+                errorText_ = "Failed to write header of " + ordinal(part) +
+                             " split part, path was \"" + parts[part].path + "\"";
+                break;
+            }
+        }
+        if (!writers[part]->appendFrame(*frame, isLast, callback, callbackContext)) {
+            result = false;
+            errorText_ = (isLast ? "Failed to write last frame of " : "Failed to write frame to ") +
+                         ordinal(part) + " part";
+            break;
+        }
+        parts[part].written = isLast;
+    }
+    if (!result) {
+        for (size_t p = 0; p < parts.size(); ++p) {
+            parts[p].written = false;
+            if (writers[p] && callback == nullptr) {
+                writers[p]->closeFile();
+                std::error_code ignored;
+                std::filesystem::remove(parts[p].path, ignored);
+            }
+        }
+    }
+    return result;
+}
+
+bool KovNavigatorAndFormatter::splitAtEpochTimes(const std::vector<double>& splitTimes,
+                                                 std::vector<SplitPart>& parts,
+                                                 float toleranceSeconds, KovWriteCallback callback,
+                                                 void* callbackContext) {
     std::lock_guard guard(lock_);
+    for (SplitPart& part : parts) {
+        part.written = false;
+    }
     if (!openFileReadOnlyIfRequired()) {
         return false;
     }
     errorText_.clear();
-    const double firstTime = firstFrameHeader_.getEpochTime();
-    const double finalTime = finalFrameHeader_.getEpochTime();
-    if (!(splitTime >= firstTime && splitTime <= finalTime)) {
-        errorText_ = "Splitting at requested point not possible: point was not within this file.";
+    if (parts.size() != splitTimes.size() + 1) {
+        errorText_ = "Splitting not possible: there must be one part more than split points.";
         return false;
     }
-    if (callback == nullptr) {
-        errorText_ = splitPathConflict(firstPartPath, secondPartPath, mode);
-        if (!errorText_.empty()) {
+    stream_.clear();
+    const int64_t readPoint = position();
+    auto restoreReadPoint = [&] {
+        seekTo(readPoint < 0 ? firstFramePosition_ : static_cast<uint64_t>(readPoint));
+    };
+
+    // Every frame header is read before anything is written, so that a file whose frames cannot
+    // all be given to a part is refused as a whole.
+    SplitSurvey survey;
+    if (!surveyForSplit(splitTimes, survey)) {
+        restoreReadPoint();
+        return false;
+    }
+    for (double splitTime : splitTimes) {
+        if (!(splitTime >= survey.firstTime && splitTime <= survey.lastTime)) {
+            errorText_ =
+                "Splitting at requested point not possible: point was not within this file.";
+            restoreReadPoint();
             return false;
         }
     }
-    if (!setCurrentFrameByWallClockTime(splitTime, toleranceSeconds)) {
-        errorText_ =
-            "Splitting at requested point not possible within requested tolerance: set position "
-            "to split point failed.";
-        return false;
-    }
-
-    // a: time of the split frame, which opens the second part; b: time of the frame before it,
-    // which closes the first part.
-    double splitFrameTime = -1.0;
-    double beforeSplitTime = -1.0;
-    {
-        std::unique_ptr<VideoSegmentFrame> splitFrame;
-        std::unique_ptr<VideoSegmentFrame> frameBefore;
-        if (getCurrentFrame(splitFrame) && splitFrame) {
-            moveToPriorFrame();
-            if (getCurrentFrame(frameBefore) && frameBefore) {
-                splitFrameTime = splitFrame->getEpochTime();
-                beforeSplitTime = frameBefore->getEpochTime();
-            }
+    for (size_t k = 1; k < splitTimes.size(); ++k) {
+        if (!(splitTimes[k] >= splitTimes[k - 1])) {
+            errorText_ =
+                "Splitting at requested points not possible: the points are not in ascending "
+                "order.";
+            restoreReadPoint();
+            return false;
         }
     }
-    if (splitFrameTime < 0 || beforeSplitTime < 0 || finalTime < 0) {
-        errorText_ =
-            "Initial split frame time calculations failed! This is very much unexpected! "
-            "strerror(errno):" +
-            SystemError::last();
-        return false;
-    }
-
-    KovNavigatorAndFormatter firstPart;
-    KovNavigatorAndFormatter secondPart;
-    firstPart.setFileName(firstPartPath, false);
-    secondPart.setFileName(secondPartPath, false);
-    setCurrentFrameByTimeOffsetFromStart(0.0, 1.0);
-
-    const bool writesFirst = mode == kSplitBothParts || mode == kSplitFirstPartOnly;
-    const bool writesSecond = mode == kSplitBothParts || mode == kSplitSecondPartOnly;
-    bool firstHeaderTried = false;
-    bool secondHeaderTried = false;
-    bool firstComplete = !writesFirst;
-    bool secondComplete = !writesSecond;
-    bool result = true;
-
-    // Each part's header goes out before its first frame, whichever rule that frame meets.
-    auto writeHeaderOnce = [&](KovNavigatorAndFormatter& part, bool& tried, double startTime,
-                               const char* failure, const std::string& path) {
-        if (tried) {
-            return;
+    if (callback == nullptr) {
+        // Only parts that get frames are written, so only they can collide.
+        std::vector<SplitPart> written = parts;
+        for (size_t p = 0; p < written.size(); ++p) {
+            const size_t from = p == 0 ? 0 : survey.cuts[p - 1];
+            const size_t to = p == survey.cuts.size() ? survey.frameCount : survey.cuts[p];
+            written[p].wanted = written[p].wanted && from < to;
         }
-        tried = true;
-        if (!part.writeFileHeader(startTime, fileHeader_.getHighResolutionCounterFrequency(),
-                                  fileHeader_.getFrameWidth(), fileHeader_.getFrameHeight(),
-                                  fileHeader_.getTargetFrameRate(), fileHeader_.getFrameEncoding(),
-                                  callback, callbackContext)) {
-            result = false;
-            errorText_ += std::string(failure) + path + "\"";
-        }
-    };
-    auto append = [&](KovNavigatorAndFormatter& part, const VideoSegmentFrame& frame, bool isLast,
-                      const char* failure) {
-        if (!part.appendFrame(frame, isLast, callback, callbackContext)) {
-            result = false;
-            if (errorText_.empty()) {
-                errorText_ = failure;
-            }
-        }
-    };
-    auto toFirstPart = [&](const VideoSegmentFrame& frame, bool isLast) {
-        writeHeaderOnce(firstPart, firstHeaderTried, firstTime,
-                        "Failed to write header of first split part, path was \"", firstPartPath);
-        if (result) {
-            append(firstPart, frame, isLast,
-                   isLast ? "Failed to write last frame of first part"
-                          : "Failed to write frame to first part");
-        }
-    };
-    auto toSecondPart = [&](const VideoSegmentFrame& frame, bool isLast) {
-        writeHeaderOnce(secondPart, secondHeaderTried, splitFrameTime,
-                        "Failed to write header of second split part, path was \"", secondPartPath);
-        if (result) {
-            append(secondPart, frame, isLast,
-                   isLast ? "Failed to write last frame of second part"
-                          : "Failed to write frame to second part");
-        }
-    };
-
-    while (result && !(firstComplete && secondComplete)) {
-        std::unique_ptr<VideoSegmentFrame> frame;
-        if (!getCurrentFrameAndAdvance(frame, nullptr) || !frame) {
-            break;
-        }
-        const double time = frame->getEpochTime();
-        if (time == finalTime) {
-            if (writesSecond) {
-                toSecondPart(*frame, true);
-                secondComplete = true;
-            }
-        } else if (time == beforeSplitTime) {
-            if (writesFirst) {
-                toFirstPart(*frame, true);
-                firstComplete = true;
-            }
-        } else if (time >= splitFrameTime) {
-            if (writesSecond) {
-                toSecondPart(*frame, false);
-            }
-        } else if (writesFirst) {
-            toFirstPart(*frame, false);
+        errorText_ = splitPathConflict(written);
+        if (!errorText_.empty()) {
+            restoreReadPoint();
+            return false;
         }
     }
-    if (result && !(firstComplete && secondComplete)) {
-        // The file ended (or broke off) before a part got its last frame.
-        result = false;
-        errorText_ = "Failed to read a frame of the file being split";
+    // The tolerance is that of positioning by time, as a player would find the split point.
+    for (double splitTime : splitTimes) {
+        if (!setCurrentFrameByWallClockTime(splitTime, toleranceSeconds)) {
+            errorText_ =
+                "Splitting at requested point not possible within requested tolerance: set "
+                "position to split point failed.";
+            restoreReadPoint();
+            return false;
+        }
     }
+    const bool result = copyParts(survey, parts, callback, callbackContext);
+    restoreReadPoint();
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "KovFileHeader.h"
 #include "KovFrameHeader.h"
@@ -61,13 +62,29 @@ public:
     // Copies this file into `firstPartPath` (the frames before the split frame) and
     // `secondPartPath` (the split frame, the one nearest `splitTime`, and all after it); mode
     // kSplitBothParts, kSplitFirstPartOnly or kSplitSecondPartOnly selects the parts written (any
-    // other mode writes none). With a callback the bytes go to it instead of the files. The
-    // second part's header carries the split frame's time as start time. False, with the reason
-    // in getErrorText(), when the time is outside the file, a frame cannot be read or a part
-    // cannot be written; parts already written stay.
+    // other mode writes none). See splitAtEpochTimes: a part without frames is not written.
     virtual bool splitAtEpochTime(double splitTime, const std::string& firstPartPath,
                                   const std::string& secondPartPath, float toleranceSeconds,
                                   KovWriteCallback callback, void* callbackContext, int mode);
+    // One part of a split: where it goes, whether it is wanted, and afterwards whether it was
+    // written (a wanted part that holds no frame is not).
+    struct SplitPart {
+        std::string path;
+        bool wanted = true;
+        bool written = false;
+    };
+    // Cuts this file at `splitTimes` (ascending) into splitTimes.size() + 1 parts and copies the
+    // wanted ones to their paths, or through `callback`. Part i + 1 opens with the frame nearest
+    // splitTimes[i] (the first of frames sharing its time), and every part's header carries its
+    // first frame's time as start time. Every frame of the file lands in exactly one part, in
+    // order; a part without frames is not written. The whole file is read before anything is
+    // written: when a frame cannot be read, a time lies outside the file or a part cannot be
+    // written, the result is false with the reason in getErrorText(), and parts already begun on
+    // disk are removed (a callback is never sent the finished call of a part the split did not
+    // complete).
+    bool splitAtEpochTimes(const std::vector<double>& splitTimes, std::vector<SplitPart>& parts,
+                           float toleranceSeconds, KovWriteCallback callback,
+                           void* callbackContext);
     // Starts writing a new file under the navigator's file name (truncating it) or through
     // `callback`: writes a header with the standard frame-header table and resets the frame
     // counter. False when the file cannot be opened or written, or the callback refuses.
@@ -99,7 +116,8 @@ public:
     // Closes the file; the next read opens it again.
     void closeFile();
     // Finds the last frame header of the file from its end into `header`, keeping the read
-    // point. False when the file cannot be read or holds no frame marker.
+    // point: the last marker that starts a frame, even when the frame's Offset_To_This_Frame is
+    // wrong. False when the file cannot be read or holds no frame marker.
     bool getFinalFrameHeader(KovFrameHeader& header);
     // Positions at the frame nearest `epochTime`: walks there when it is within `windowSeconds`
     // of the read point, otherwise estimates the position from the file's byte rate first.
@@ -132,10 +150,22 @@ private:
     bool scanForwardsForFrame(uint64_t from, uint64_t& blockPosition);
     // Whether a marker found at `blockPosition` starts a frame that names its own position.
     bool isFrameAt(uint64_t blockPosition, KovFrameHeader& header);
-    bool readFinalFrameHeader(KovFrameHeader& header);
-    // Why a split into these paths would destroy data ("" when it would not).
-    std::string splitPathConflict(const std::string& firstPartPath,
-                                  const std::string& secondPartPath, int mode) const;
+    bool readFinalFrameHeader(KovFrameHeader& header, uint64_t& blockPosition);
+    // Why writing these parts would destroy data ("" when it would not).
+    std::string splitPathConflict(const std::vector<SplitPart>& parts) const;
+    // Where each split time cuts the file, learnt by reading every frame header from the first
+    // frame to the end of the file.
+    struct SplitSurvey {
+        size_t frameCount = 0;
+        double firstTime = 0.0;
+        double lastTime = 0.0;
+        std::vector<size_t> cuts;  // index of the frame that opens each later part
+    };
+    // False, with the reason in the error text, when the frames do not run contiguously from the
+    // header to the end of the file.
+    bool surveyForSplit(const std::vector<double>& splitTimes, SplitSurvey& survey);
+    bool copyParts(const SplitSurvey& survey, std::vector<SplitPart>& parts,
+                   KovWriteCallback callback, void* callbackContext);
 
     mutable std::recursive_mutex lock_;
     std::string fileName_;
@@ -145,6 +175,12 @@ private:
     KovFrameHeader finalFrameHeader_;
     KovFrameHeader currentFrameHeader_;
     uint64_t fileSize_ = 0;
+    // File positions of the first and final frame headers found by the last refresh (a frame's own
+    // Offset_To_This_Frame may say otherwise).
+    uint64_t firstFramePosition_ = 0;
+    uint64_t finalFramePosition_ = 0;
+    // Where getFinalFrameHeader found the last header it read.
+    uint64_t lastFinalFramePosition_ = 0;
     // Append state: offsets of the frame being written, the next and the prior frame.
     uint32_t thisOffset_ = 0;
     uint32_t nextOffset_ = 0;

@@ -385,11 +385,18 @@ TEST_F(KovNavigatorAndFormatterTest, RefusesSplitsThatCannotBeDoneOrWouldDestroy
     EXPECT_EQ(navigator->getErrorText(), "Failed to write header of first split part, path was \"" +
                                              scratch_.file("missing/dir.kov") + "\"");
 
-    // The source breaks off: the split reports it instead of leaving unfinished parts.
+    EXPECT_FALSE(std::filesystem::exists(second));
+
+    // The source breaks off: the split reports where instead of leaving unfinished parts.
     writeBytes(path, original.substr(0, original.size() - 100));
     auto broken = reader(path);
     EXPECT_FALSE(broken->splitAtEpochTime(times[3], first, second, 0.5f, nullptr, nullptr, 0));
-    EXPECT_EQ(broken->getErrorText(), "Failed to read a frame of the file being split");
+    EXPECT_EQ(broken->getErrorText(),
+              "Failed to read a frame of the file being split: frame 10 (byte " +
+                  std::to_string(rawFrames(original)[9].position) +
+                  ") runs past the end of the file.");
+    EXPECT_FALSE(std::filesystem::exists(first));
+    EXPECT_FALSE(std::filesystem::exists(second));
 }
 
 TEST_F(KovNavigatorAndFormatterTest, SurvivesDamagedFiles) {
