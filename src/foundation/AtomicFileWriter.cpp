@@ -27,6 +27,8 @@ constexpr size_t kUniqueCharacters = 6;
 constexpr std::string_view kUniqueAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int kCreateAttempts = 100;
+static_assert(kPrefix.size() + kDigestDigits + 1 + kUniqueCharacters + kSuffix.size() ==
+              AtomicFileWriter::kTemporaryNameLength);
 
 // The part of a temporary name that names its target: a 64-bit FNV-1a digest of the target's
 // file name, stable across builds and versions so that debris of any run is recognised.
