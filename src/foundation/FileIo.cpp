@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "AtomicFileWriter.h"
 #include "SystemError.h"
-#include "TemporaryFile.h"
 
 namespace {
 
@@ -103,58 +103,54 @@ std::function<bool(int descriptor)> FileIo::bytesProducer(std::string_view bytes
 
 bool FileIo::writeFileAtomically(const std::string& path, std::string_view bytes,
                                  std::string* error) {
-    return writeAtomically(path, bytesProducer(bytes, error), -1, error);
+    return writeAtomically(path, bytesProducer(bytes, error), false, true, nullptr, error);
 }
 
 bool FileIo::writePrivateFileAtomically(const std::string& path, std::string_view bytes,
                                         std::string* error) {
-    return writeAtomically(path, bytesProducer(bytes, error), 0600, error);
+    return writeAtomically(path, bytesProducer(bytes, error), true, true, nullptr, error);
+}
+
+bool FileIo::writeNewPrivateFile(const std::string& path, std::string_view bytes, bool& nameTaken,
+                                 std::string* error) {
+    return writeAtomically(path, bytesProducer(bytes, error), true, false, &nameTaken, error);
 }
 
 bool FileIo::writeFileAtomically(const std::string& path,
                                  const std::function<bool(int descriptor)>& produce,
                                  std::string* error) {
-    return writeAtomically(path, produce, -1, error);
+    return writeAtomically(path, produce, false, true, nullptr, error);
 }
 
 bool FileIo::writeAtomically(const std::string& path,
-                             const std::function<bool(int descriptor)>& produce, int permissions,
-                             std::string* error) {
-    const std::filesystem::path target(path);
-    std::string directory = target.parent_path().string();
-    if (directory.empty()) {
-        directory = ".";
+                             const std::function<bool(int descriptor)>& produce, bool privateFile,
+                             bool replaceExisting, bool* nameTaken, std::string* error) {
+    if (nameTaken != nullptr) {
+        *nameTaken = false;
     }
-    // A hidden name beside the target.
-    TemporaryFile temporary("." + target.filename().string() + ".", directory);
-    if (!temporary.isValid()) {
-        setError(error, temporary.error());
+    AtomicFileWriter writer(path);
+    writer.setReplaceExisting(replaceExisting);
+    if (privateFile) {
+        writer.setCreationMode(0600);
+        writer.setModeLimit(0600);
+        writer.setKeepReplacedMode(false);
+    }
+    if (!writer.open()) {
+        setError(error, writer.error());
         return false;
     }
-    // mkstemp makes the file private; a record is as readable as any file the user makes.
-    if (permissions < 0) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(temporary.descriptor(), 0666 & ~mask);
-    } else {
-        ::fchmod(temporary.descriptor(), static_cast<mode_t>(permissions));
-    }
-    if (!produce(temporary.descriptor())) {
+    if (!produce(writer.descriptor())) {
         if (error != nullptr && error->empty()) {
             *error = "Writing \"" + path + "\" was abandoned.";
         }
         return false;
     }
-    if (::fsync(temporary.descriptor()) != 0) {
-        setError(error, SystemError::last());
+    if (!writer.publish()) {
+        setError(error, writer.error());
+        if (nameTaken != nullptr) {
+            *nameTaken = writer.targetExists();
+        }
         return false;
     }
-    temporary.close();
-    if (::rename(temporary.path().c_str(), path.c_str()) != 0) {
-        setError(error, SystemError::last());
-        return false;
-    }
-    temporary.keep();
-    syncDirectory(directory);
     return true;
 }

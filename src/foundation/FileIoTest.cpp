@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
 #include "FileIo.h"
+#include "FlushRecorder.h"
 #include "TemporaryDirectory.h"
 #include "TemporaryFile.h"
 
@@ -46,6 +49,23 @@ TEST_F(FileIoTest, PrivateAtomicWriteIsReadableByItsOwnerOnly) {
     EXPECT_EQ(entryCount(), 1u);
 }
 
+TEST_F(FileIoTest, NewPrivateFilesNeverReplaceAnything) {
+    bool nameTaken = true;
+    std::string error;
+    ASSERT_TRUE(FileIo::writeNewPrivateFile(path("key.xml"), "first", nameTaken, &error)) << error;
+    EXPECT_FALSE(nameTaken);
+    EXPECT_EQ(fs::status(path("key.xml")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(FileIo::writeNewPrivateFile(path("key.xml"), "second", nameTaken, &error));
+    EXPECT_TRUE(nameTaken);
+    std::string bytes;
+    ASSERT_TRUE(FileIo::readWholeFile(path("key.xml"), bytes));
+    EXPECT_EQ(bytes, "first");
+    EXPECT_EQ(entryCount(), 1u);
+    EXPECT_FALSE(FileIo::writeNewPrivateFile(path("no/such/key.xml"), "x", nameTaken, &error));
+    EXPECT_FALSE(nameTaken);
+}
+
 TEST_F(FileIoTest, FailedRenameKeepsTheTargetAndRemovesTheTemporary) {
     // A non-empty directory cannot be replaced by a file: the rename step fails.
     fs::create_directories(directory_ / "record.xml" / "inside");
@@ -84,6 +104,100 @@ TEST_F(FileIoTest, StreamedAtomicWriteAppearsWholeOrNotAtAll) {
     ASSERT_TRUE(FileIo::readWholeFile(path("audio.mp3"), bytes));
     EXPECT_EQ(bytes, "one two");
     EXPECT_EQ(entryCount(), 1u);
+}
+
+TEST_F(FileIoTest, ReplacingAFileKeepsItsModeAndOwner) {
+    const std::string record = path("record.xml");
+    ASSERT_TRUE(FileIo::writeFileAtomically(record, "old"));
+    for (const mode_t mode : {0600, 0640, 0664, 0444}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(::chmod(record.c_str(), mode), 0);
+        ASSERT_TRUE(FileIo::writeFileAtomically(record, "new"));
+        struct stat status {};
+        ASSERT_EQ(::stat(record.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, mode);
+    }
+    // Only a privileged process may give a file away; it keeps the replaced file's owner.
+    const uid_t owner = ::geteuid() == 0 ? 65534 : ::geteuid();
+    const gid_t group = ::geteuid() == 0 ? 65534 : ::getegid();
+    ASSERT_EQ(::chown(record.c_str(), owner, group), 0);
+    ASSERT_TRUE(FileIo::writeFileAtomically(record, "newer"));
+    struct stat status {};
+    ASSERT_EQ(::stat(record.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, owner);
+    EXPECT_EQ(status.st_gid, group);
+    // A new file is as readable as any file the user makes, and never executable.
+    const mode_t mask = ::umask(027);
+    ASSERT_TRUE(FileIo::writeFileAtomically(path("fresh.xml"), "x"));
+    ::umask(mask);
+    ASSERT_EQ(::stat(path("fresh.xml").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+}
+
+TEST_F(FileIoTest, NamesOfEveryLegalLengthAreWritten) {
+    for (const size_t length : {size_t{200}, size_t{248}, size_t{255}}) {
+        SCOPED_TRACE(length);
+        const std::string name = std::string(length - 4, 'r') + ".xml";
+        std::string error;
+        ASSERT_TRUE(FileIo::writeFileAtomically(path(name), "first", &error)) << error;
+        ASSERT_TRUE(FileIo::writeFileAtomically(path(name), "second", &error)) << error;
+        std::string bytes;
+        ASSERT_TRUE(FileIo::readWholeFile(path(name), bytes));
+        EXPECT_EQ(bytes, "second");
+    }
+    EXPECT_EQ(entryCount(), 3u);
+}
+
+TEST_F(FileIoTest, AKilledWritersTemporaryIsRemovedByTheNextWrite) {
+    const std::string record = path("record.xml");
+    ASSERT_TRUE(FileIo::writeFileAtomically(record, "old"));
+    // A writer killed halfway leaves its temporary file behind, as a crash or kill -9 would.
+    for (int kill = 0; kill < 3; ++kill) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            FileIo::writeFileAtomically(record, [](int descriptor) {
+                FileIo::writeAll(descriptor, "half", 4);
+                ::raise(SIGKILL);
+                return true;
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+    }
+    // Each write clears what the one before left: debris never piles up.
+    ASSERT_EQ(entryCount(), 2u);
+    ASSERT_TRUE(FileIo::writeFileAtomically(record, "new"));
+    EXPECT_EQ(entryCount(), 1u);
+    std::string bytes;
+    ASSERT_TRUE(FileIo::readWholeFile(record, bytes));
+    EXPECT_EQ(bytes, "new");
+}
+
+TEST_F(FileIoTest, AWriteInProgressIsNotMistakenForALeftover) {
+    const std::string record = path("record.xml");
+    // While one write of the record is under way, another one of the same record runs.
+    bool innerDone = false;
+    ASSERT_TRUE(FileIo::writeFileAtomically(record, [&](int descriptor) {
+        innerDone = FileIo::writeFileAtomically(record, "inner");
+        return FileIo::writeAll(descriptor, "outer", 5);
+    }));
+    EXPECT_TRUE(innerDone);
+    std::string bytes;
+    ASSERT_TRUE(FileIo::readWholeFile(record, bytes));
+    EXPECT_EQ(bytes, "outer");
+    EXPECT_EQ(entryCount(), 1u);
+}
+
+TEST_F(FileIoTest, WritesAreFlushedWithTheirDirectoryBeforeTheyReturn) {
+    FlushRecorder recorder;
+    ASSERT_TRUE(FileIo::writeFileAtomically(path("record.xml"), "content"));
+    EXPECT_TRUE(recorder.wasFlushed(path("record.xml")));
+    EXPECT_TRUE(recorder.wasFlushed(directory_.string()));
+    ASSERT_TRUE(FileIo::writePrivateFileAtomically(path("key.xml"), "secret"));
+    EXPECT_TRUE(recorder.wasFlushed(path("key.xml")));
 }
 
 TEST_F(FileIoTest, TemporaryDirectoriesGoWithEverythingInThem) {

@@ -11,16 +11,19 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
+#include <tuple>
+#include <utility>
 
+#include "AtomicFileWriter.h"
 #include "BlockStreamPipeline.h"
 #include "DirectoryLister.h"
 #include "FileIo.h"
 #include "PointerChecks.h"
 #include "SealedFormatText.h"
 #include "SystemError.h"
-#include "TemporaryFile.h"
 #include "XmlTextParser.h"
 
 namespace {
@@ -134,24 +137,9 @@ TiXmlElement* addTextElement(TiXmlElement& parent, const char* name, const std::
     return element;
 }
 
-// Finishes a written file: its permissions, optionally flushes it, then gives it its name.
-bool publish(TemporaryFile& temporary, mode_t permissions, bool syncToDisk,
-             const std::string& directory, const std::string& path, std::string& error) {
-    if (::fchmod(temporary.descriptor(), permissions) != 0 ||
-        (syncToDisk && ::fdatasync(temporary.descriptor()) != 0)) {
-        error = SystemError::last();
-        return false;
-    }
-    temporary.close();
-    if (::rename(temporary.path().c_str(), path.c_str()) != 0) {
-        error = SystemError::last();
-        return false;
-    }
-    temporary.keep();
-    if (syncToDisk) {
-        FileIo::syncDirectory(directory);
-    }
-    return true;
+// A name or path as it may be shown in a message.
+std::string shown(const std::string& text) {
+    return "\"" + SealedFormatText::escapeControlCharacters(text) + "\"";
 }
 
 }  // namespace
@@ -205,6 +193,11 @@ void KorvalisEncryptedMediaFile::setSyncToDisk(bool sync) {
     syncToDisk_ = sync;
 }
 
+void KorvalisEncryptedMediaFile::setReplaceExisting(bool replace) {
+    std::lock_guard lock(mutex_);
+    replaceExisting_ = replace;
+}
+
 #define KORVALIS_GETTER(type, name, member)         \
     type KorvalisEncryptedMediaFile::name() const { \
         std::lock_guard lock(mutex_);               \
@@ -230,11 +223,37 @@ KORVALIS_GETTER(std::string, getIv, iv_)
 KORVALIS_GETTER(int, getKeyLength, keyLength_)
 KORVALIS_GETTER(int, getTrailerLength, trailerLength_)
 KORVALIS_GETTER(std::string, getErrorText, errorText_)
+KORVALIS_GETTER(bool, outputExists, outputExists_)
+KORVALIS_GETTER(std::vector<std::string>, getRemovedTemporaries, removedTemporaries_)
 #undef KORVALIS_GETTER
 
 bool KorvalisEncryptedMediaFile::fail(const std::string& text) {
     errorText_ = text;
     return false;
+}
+
+bool KorvalisEncryptedMediaFile::openOutput(AtomicFileWriter& output, mode_t sourceMode) {
+    output.setReplaceExisting(replaceExisting_);
+    output.setSyncToDisk(syncToDisk_);
+    // As readable as the umask lets any new file be, and no more than the file it came from.
+    output.setKeepReplacedMode(false);
+    output.setModeLimit(sourceMode & 0666);
+    const bool opened = output.open();
+    removedTemporaries_ = output.removedTemporaries();
+    if (!opened) {
+        const std::string directory = std::filesystem::path(output.path()).parent_path().string();
+        return fail("Cannot create a file in " + directory + ": " + output.error());
+    }
+    return true;
+}
+
+bool KorvalisEncryptedMediaFile::publishOutput(AtomicFileWriter& output) {
+    if (output.publish()) {
+        return true;
+    }
+    outputExists_ = output.targetExists();
+    return fail(outputExists_ ? output.path() + " exists; it is not replaced"
+                              : "Cannot write " + output.path() + ": " + output.error());
 }
 
 bool KorvalisEncryptedMediaFile::findTrailer(const uint8_t* tail, size_t size,
@@ -304,6 +323,12 @@ bool KorvalisEncryptedMediaFile::parseHeader(const std::string& xmlText) {
         endElement == nullptr) {
         return malformed("an element is missing");
     }
+    if (SealedFormatText::hasControlCharacters(name) ||
+        SealedFormatText::hasControlCharacters(path)) {
+        return fail("The sealed file records its original location as " +
+                    shown(joinPath(path, name)) +
+                    ", which holds control characters; such a name is refused");
+    }
     originalFileName_ = sourceFileName_ = name;
     originalFilePath_ = sourceDirectory_ = path;
     int64_t lengthValue = 0;
@@ -333,13 +358,21 @@ bool KorvalisEncryptedMediaFile::parseHeader(const std::string& xmlText) {
     mode_ = mode;
     iv_ = iv;
     int64_t keyLengthValue = 0;
+    if (!SealedFormatText::parseInteger(keyLength, 0, std::numeric_limits<int>::max(),
+                                        keyLengthValue)) {
+        return malformed("a number does not read");
+    }
     double startValue = 0.0;
     double endValue = 0.0;
-    if (!SealedFormatText::parseInteger(keyLength, 0, std::numeric_limits<int>::max(),
-                                        keyLengthValue) ||
-        !SealedFormatText::parseDouble(start, startValue) ||
-        !SealedFormatText::parseDouble(end, endValue)) {
-        return malformed("a number does not read");
+    for (const auto& [element, text, value] :
+         {std::tuple{"StartTime", start, &startValue}, std::tuple{"EndTime", end, &endValue}}) {
+        if (!SealedFormatText::parseDouble(text, *value) ||
+            !SealedFormatText::isRecordingTime(*value)) {
+            return malformed((std::string(element) + " " + shown(text) +
+                              " is not a time a recording can have (0 to 4294967296 seconds "
+                              "since 1970)")
+                                 .c_str());
+        }
     }
     keyLength_ = static_cast<int>(keyLengthValue);
     startTime_ = startValue;
@@ -401,6 +434,8 @@ bool KorvalisEncryptedMediaFile::encrypt(const uint8_t* keyBytes, int keyLength,
     std::lock_guard lock(mutex_);
     CHECK_POINTER(keyBytes);
     errorText_.clear();
+    outputExists_ = false;
+    removedTemporaries_.clear();
     const std::string directory = outputDirectory.empty() ? encryptedDirectory_ : outputDirectory;
     const std::string name = outputName.empty() ? encryptedFileName_ : outputName;
     if (directory.empty() || name.empty() || originalFilePath_.empty() ||
@@ -410,13 +445,27 @@ bool KorvalisEncryptedMediaFile::encrypt(const uint8_t* keyBytes, int keyLength,
     if (startTime_ == -1.0 || endTime_ == -1.0) {
         return fail("The sealed file's time span is not set");
     }
+    if (!SealedFormatText::isRecordingTime(startTime_) ||
+        !SealedFormatText::isRecordingTime(endTime_)) {
+        return fail("The span " + SealedFormatText::formatMilliseconds(startTime_) + " to " +
+                    SealedFormatText::formatMilliseconds(endTime_) +
+                    " is not a time a recording can have (0 to 4294967296 seconds since 1970)");
+    }
     if (!isAesKeyLength(keyLength)) {
         return fail("A sealing key is 16, 24 or 32 bytes long, not " + std::to_string(keyLength));
     }
     if (!SealedFormatText::isPlainFileName(originalFileName_) ||
         !SealedFormatText::isPlainFileName(name)) {
-        return fail("A sealed file records and is written under plain file names, not \"" +
-                    (SealedFormatText::isPlainFileName(name) ? originalFileName_ : name) + "\"");
+        return fail("A sealed file records and is written under plain file names, not " +
+                    shown(SealedFormatText::isPlainFileName(name) ? originalFileName_ : name));
+    }
+    for (const std::string* text :
+         {&std::as_const(originalFilePath_), &std::as_const(originalFileName_), &name}) {
+        if (SealedFormatText::hasControlCharacters(*text)) {
+            return fail(shown(*text) +
+                        " holds control characters; a sealed file neither records nor is "
+                        "written under such a name");
+        }
     }
 
     const std::string sourcePath = joinPath(sourceDirectory_, sourceFileName_);
@@ -436,9 +485,9 @@ bool KorvalisEncryptedMediaFile::encrypt(const uint8_t* keyBytes, int keyLength,
     ::posix_fadvise(source.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     const std::string outputPath = joinPath(directory, name);
-    TemporaryFile output("." + name + ".", directory);
-    if (!output.isValid()) {
-        return fail("Cannot create a file in " + directory + ": " + output.error());
+    AtomicFileWriter output(outputPath);
+    if (!openOutput(output, status.st_mode)) {
+        return false;
     }
 
     try {
@@ -488,13 +537,12 @@ bool KorvalisEncryptedMediaFile::encrypt(const uint8_t* keyBytes, int keyLength,
         }
         std::string separatorAndTrailer(1, '\0');
         separatorAndTrailer += trailer;
-        std::string error;
         if (!FileIo::writeAll(output.descriptor(), separatorAndTrailer.data(),
                               separatorAndTrailer.size())) {
             return fail("Cannot write " + outputPath + ": " + SystemError::last());
         }
-        if (!publish(output, status.st_mode & 0777, syncToDisk_, directory, outputPath, error)) {
-            return fail("Cannot write " + outputPath + ": " + error);
+        if (!publishOutput(output)) {
+            return false;
         }
         originalFileLength_ = totalBytes;
         originalFileHash_ = originalHash;
@@ -537,14 +585,16 @@ bool KorvalisEncryptedMediaFile::decrypt(const uint8_t* keyBytes, int keyLength,
     std::lock_guard lock(mutex_);
     CHECK_POINTER(keyBytes);
     errorText_.clear();
+    outputExists_ = false;
+    removedTemporaries_.clear();
     const std::string directory = outputDirectory.empty() ? originalFilePath_ : outputDirectory;
     const std::string name = outputName.empty() ? originalFileName_ : outputName;
     if (directory.empty() || name.empty()) {
         return fail("The sealed file records no original location");
     }
-    if (!SealedFormatText::isPlainFileName(name)) {
-        return fail("The sealed file names its original file \"" + name +
-                    "\", which is not a plain file name; it is not restored");
+    if (!SealedFormatText::isPlainFileName(name) || SealedFormatText::hasControlCharacters(name)) {
+        return fail("The sealed file names its original file " + shown(name) +
+                    ", which is not a plain file name; it is not restored");
     }
     return runDecryption(keyBytes, keyLength, &directory, &name);
 }
@@ -553,6 +603,8 @@ bool KorvalisEncryptedMediaFile::verify(const uint8_t* keyBytes, int keyLength) 
     std::lock_guard lock(mutex_);
     CHECK_POINTER(keyBytes);
     errorText_.clear();
+    outputExists_ = false;
+    removedTemporaries_.clear();
     return runDecryption(keyBytes, keyLength, nullptr, nullptr);
 }
 
@@ -583,13 +635,14 @@ bool KorvalisEncryptedMediaFile::runDecryption(const uint8_t* keyBytes, int keyL
     }
     ::posix_fadvise(sealed.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    std::unique_ptr<TemporaryFile> output;
+    std::unique_ptr<AtomicFileWriter> output;
     std::string outputPath;
     if (outputDirectory != nullptr) {
         outputPath = joinPath(*outputDirectory, *outputName);
-        output = std::make_unique<TemporaryFile>("." + *outputName + ".", *outputDirectory);
-        if (!output->isValid()) {
-            return fail("Cannot create a file in " + *outputDirectory + ": " + output->error());
+        output = std::make_unique<AtomicFileWriter>(outputPath);
+        CHECK_ALLOCATION(output);
+        if (!openOutput(*output, status.st_mode)) {
+            return false;
         }
     }
 
@@ -642,12 +695,7 @@ bool KorvalisEncryptedMediaFile::runDecryption(const uint8_t* keyBytes, int keyL
     } catch (const CryptoPP::Exception&) {
         return fail("The sealing key was refused by the cipher");
     }
-    std::string error;
-    if (output && !publish(*output, status.st_mode & 0777, syncToDisk_, *outputDirectory,
-                           outputPath, error)) {
-        return fail("Cannot write " + outputPath + ": " + error);
-    }
-    return true;
+    return !output || publishOutput(*output);
 }
 
 std::string KorvalisEncryptedMediaFile::sealedFileNameFor(const std::string& mediaFileName) {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
+
+class AtomicFileWriter;
 
 // A sealed media file: one media file encrypted with AES-CFB (full-block feedback, a fresh random
 // IV per file) under the archive's sealing key, followed by a 0x00 separator and an XML trailer
@@ -75,10 +80,12 @@ public:
 
     // Seals the source file into outputDirectory + "/" + outputName (empty: the encrypted
     // directory or name) with the AES key `keyBytes` of `keyLength` bytes (16, 24 or 32).
-    // False, and nothing written, when the locations or span are not set, the source cannot be
-    // read, the key length is wrong or the trailer would not read back as written. The sealed
-    // file appears under its name only when complete (written beside it, then renamed), with
-    // the source file's permissions. Afterwards the getters report the written trailer.
+    // False, and nothing written, when the locations or span are not set, the span is not one a
+    // recording can have, a name holds control characters, the source cannot be read, the key
+    // length is wrong or the trailer would not read back as written. The sealed file appears
+    // under its name only when complete (see AtomicFileWriter), with the permissions the umask
+    // leaves and the source file has (never execute bits). Afterwards the getters report the
+    // written trailer.
     bool encrypt(const uint8_t* keyBytes, int keyLength, const std::string& outputDirectory,
                  const std::string& outputName);
 
@@ -88,8 +95,9 @@ public:
     // result leaves nothing behind; an existing file of that name is replaced only on success.
     // Refuses (false, nothing written) a trailer that is incomplete, names another cipher, a
     // key length other than `keyLength`, or an original file name that is not a plain file name
-    // (empty, ".", "..", or holding "/"), and a file whose ciphertext length differs from the
-    // recorded length.
+    // (empty, ".", "..", or holding "/" or control characters), and a file whose ciphertext
+    // length differs from the recorded length. The restored file gets the permissions the umask
+    // leaves and the sealed file has (never execute bits).
     bool decrypt(const uint8_t* keyBytes, int keyLength, const std::string& outputDirectory,
                  const std::string& outputName);
 
@@ -99,15 +107,25 @@ public:
     // Why the last encrypt, decrypt, verify or trailer read failed, in words ("" after success).
     std::string getErrorText() const;
 
-    // With true, encrypt and decrypt flush the written file and its directory to disk before
-    // they return, so a completed call survives a power loss. Off by default.
+    // With true (the default), encrypt and decrypt flush the written file and its directory to
+    // disk before they return, so a completed call survives a power loss.
     void setSyncToDisk(bool sync);
+    // With false, encrypt and decrypt never replace a file (nor anything else, such as a
+    // symbolic link) that has the output name when they are ready to publish theirs: they fail
+    // and outputExists() is true. True by default.
+    void setReplaceExisting(bool replace);
+    // True when the last encrypt or decrypt failed because its output name was taken.
+    bool outputExists() const;
+    // Temporary files of the output that an interrupted run had left and the last encrypt or
+    // decrypt removed, by path.
+    std::vector<std::string> getRemovedTemporaries() const;
 
     // Reads the trailer text of the file at `path`; sets the trailer length. False when the file
     // cannot be read or holds no trailer.
     bool readTrailer(const std::string& path, std::string& xmlText);
     // Parses trailer text into the object's fields. False when an element or attribute is
-    // missing or a number does not read.
+    // missing, a number does not read, the original name or path holds control characters or a
+    // time is not one a recording can have (SealedFormatText::isRecordingTime).
     bool parseHeader(const std::string& xmlText);
 
     // Finds the trailer in the last bytes of a file (`tail`, at most kTrailerSearchBytes): the
@@ -126,6 +144,9 @@ private:
     bool runDecryption(const uint8_t* keyBytes, int keyLength, const std::string* outputDirectory,
                        const std::string* outputName);
     bool checkBeforeDecryption(int keyLength);
+    // Sets up the writer of an output file made from the file of mode `sourceMode`, and opens it.
+    bool openOutput(AtomicFileWriter& output, mode_t sourceMode);
+    bool publishOutput(AtomicFileWriter& output);
     bool fail(const std::string& text);
 
     mutable std::recursive_mutex mutex_;
@@ -149,5 +170,8 @@ private:
     int keyLength_ = 0;
     int trailerLength_ = 0;
     std::string errorText_;
-    bool syncToDisk_ = false;
+    bool syncToDisk_ = true;
+    bool replaceExisting_ = true;
+    bool outputExists_ = false;
+    std::vector<std::string> removedTemporaries_;
 };

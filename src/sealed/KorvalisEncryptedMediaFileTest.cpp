@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "FlushRecorder.h"
 #include "KorvalisEncryptedMediaFile.h"
 #include "SealedTestSupport.h"
 
@@ -448,22 +449,223 @@ TEST_F(KorvalisEncryptedMediaFileTest, ShortenedSealedDataIsRefusedBeforeWriting
     EXPECT_TRUE(SealedTestSupport::entries(restored).empty());
 }
 
-TEST_F(KorvalisEncryptedMediaFileTest, WrittenFilesKeepTheirSourcesPermissions) {
+TEST_F(KorvalisEncryptedMediaFileTest, WrittenFilesGetNoMoreThanTheUmaskAndTheSourceAllow) {
+    const auto modeOf = [](const std::string& path) {
+        struct stat status {};
+        EXPECT_EQ(::stat(path.c_str(), &status), 0);
+        return status.st_mode & 07777;
+    };
+    const std::string restored = scratch_.subdirectory("restored");
+    const std::string restoredPath = restored + "/" + kMediaName;
+    const auto restore = [&](mode_t sealedMode) {
+        fs::remove(restoredPath);
+        ::chmod(sealedPath().c_str(), sealedMode);
+        bool opened = false;
+        KorvalisEncryptedMediaFile sealed(work_, kSealedName, opened);
+        EXPECT_TRUE(sealed.decrypt(kKey, 32, restored, "")) << sealed.getErrorText();
+        return modeOf(restoredPath);
+    };
+    const mode_t mask = ::umask(077);
+    // A world-readable source stays private under a private umask, on both sides.
     ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(1000, 11)));
-    ::chmod(sealedPath().c_str(), 0640);
-    fs::permissions(archive_ + "/" + kMediaName, fs::perms::owner_read | fs::perms::group_read);
+    ::chmod((archive_ + "/" + kMediaName).c_str(), 0644);
     ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(1000, 11)));
-    struct stat status {};
-    ASSERT_EQ(::stat(sealedPath().c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0440u);
-    ::chmod(sealedPath().c_str(), 0640);
+    EXPECT_EQ(modeOf(sealedPath()), 0600u);
+    EXPECT_EQ(restore(0644), 0600u);
+    // Nothing becomes executable.
+    ::umask(022);
+    ::chmod((archive_ + "/" + kMediaName).c_str(), 0777);
+    ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(1000, 11)));
+    EXPECT_EQ(modeOf(sealedPath()), 0644u);
+    EXPECT_EQ(restore(0777), 0644u);
+    // A source more private than the umask keeps the written file as private.
+    ::chmod((archive_ + "/" + kMediaName).c_str(), 0440);
+    ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(1000, 11)));
+    EXPECT_EQ(modeOf(sealedPath()), 0440u);
+    EXPECT_EQ(restore(0640), 0640u);
+    ::umask(mask);
+}
+
+TEST_F(KorvalisEncryptedMediaFileTest, OutputsAreNotReplacedWhenTheCallerSaysSo) {
+    ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(3000, 12)));
+    const std::string before = SealedTestSupport::readFile(sealedPath());
+    KorvalisEncryptedMediaFile file;
+    file.setEncryptedLocation(work_, kSealedName);
+    file.setOriginalLocation(archive_, kMediaName);
+    file.setSourceLocation(archive_, kMediaName);
+    file.setStartTime(100.0);
+    file.setEndTime(160.0);
+    file.setReplaceExisting(false);
+    EXPECT_FALSE(file.encrypt(kKey, 32, "", ""));
+    EXPECT_TRUE(file.outputExists());
+    EXPECT_NE(file.getErrorText().find("exists"), std::string::npos) << file.getErrorText();
+    EXPECT_EQ(SealedTestSupport::readFile(sealedPath()), before);
+    EXPECT_EQ(SealedTestSupport::entries(work_), std::vector<std::string>{kSealedName});
+
+    // Not even a dangling symbolic link is replaced.
+    const std::string restored = scratch_.subdirectory("restored");
+    ASSERT_EQ(::symlink("elsewhere", (restored + "/" + kMediaName).c_str()), 0);
+    bool opened = false;
+    KorvalisEncryptedMediaFile sealed(work_, kSealedName, opened);
+    ASSERT_TRUE(opened);
+    sealed.setReplaceExisting(false);
+    EXPECT_FALSE(sealed.decrypt(kKey, 32, restored, ""));
+    EXPECT_TRUE(sealed.outputExists());
+    EXPECT_EQ(fs::read_symlink(restored + "/" + kMediaName), "elsewhere");
+    EXPECT_EQ(SealedTestSupport::entries(restored), std::vector<std::string>{kMediaName});
+    ASSERT_TRUE(sealed.decrypt(kKey, 32, restored, "free.mp3"));
+    EXPECT_FALSE(sealed.outputExists());
+}
+
+TEST_F(KorvalisEncryptedMediaFileTest, WrittenFilesAreFlushedWithTheirDirectoryByDefault) {
+    FlushRecorder recorder;
+    ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(3000, 13)));
+    EXPECT_TRUE(recorder.wasFlushed(sealedPath()));
+    EXPECT_TRUE(recorder.wasFlushed(work_));
     bool opened = false;
     KorvalisEncryptedMediaFile sealed(work_, kSealedName, opened);
     const std::string restored = scratch_.subdirectory("restored");
-    sealed.setSyncToDisk(true);
     ASSERT_TRUE(sealed.decrypt(kKey, 32, restored, ""));
-    ASSERT_EQ(::stat((restored + "/" + kMediaName).c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    EXPECT_TRUE(recorder.wasFlushed(restored + "/" + kMediaName));
+    EXPECT_TRUE(recorder.wasFlushed(restored));
+}
+
+TEST_F(KorvalisEncryptedMediaFileTest, DebrisOfAKilledRunIsRemovedAndReported) {
+    ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(3000, 14)));
+    const std::string sealedDebris = SealedTestSupport::leaveDebrisOfAKilledWrite(sealedPath());
+    KorvalisEncryptedMediaFile file;
+    file.setEncryptedLocation(work_, kSealedName);
+    file.setOriginalLocation(archive_, kMediaName);
+    file.setSourceLocation(archive_, kMediaName);
+    file.setStartTime(100.0);
+    file.setEndTime(160.0);
+    ASSERT_TRUE(file.encrypt(kKey, 32, "", ""));
+    EXPECT_EQ(file.getRemovedTemporaries(), std::vector<std::string>{sealedDebris});
+    EXPECT_EQ(SealedTestSupport::entries(work_), std::vector<std::string>{kSealedName});
+
+    const std::string restored = scratch_.subdirectory("restored");
+    const std::string restoredDebris =
+        SealedTestSupport::leaveDebrisOfAKilledWrite(restored + "/" + kMediaName);
+    bool opened = false;
+    KorvalisEncryptedMediaFile sealed(work_, kSealedName, opened);
+    ASSERT_TRUE(sealed.decrypt(kKey, 32, restored, ""));
+    EXPECT_EQ(sealed.getRemovedTemporaries(), std::vector<std::string>{restoredDebris});
+    EXPECT_EQ(SealedTestSupport::entries(restored), std::vector<std::string>{kMediaName});
+}
+
+TEST_F(KorvalisEncryptedMediaFileTest, NamesOfEveryLegalLengthAreSealedAndRestored) {
+    const std::string work = scratch_.subdirectory("work");
+    const std::string name = std::string(251, 'm') + ".mp3";
+    const std::string sealedName = std::string(243, 's') + ".sealedAudio";
+    ASSERT_EQ(name.size(), 255u);
+    ASSERT_EQ(sealedName.size(), 255u);
+    const std::string original = SealedTestSupport::mediaBytes(5000, 15);
+    SealedTestSupport::writeFile(scratch_.path(name), original);
+    KorvalisEncryptedMediaFile file;
+    file.setEncryptedLocation(work, sealedName);
+    file.setOriginalLocation(scratch_.directory().string(), name);
+    file.setSourceLocation(scratch_.directory().string(), name);
+    file.setStartTime(10.0);
+    file.setEndTime(20.0);
+    ASSERT_TRUE(file.encrypt(kKey, 32, "", "")) << file.getErrorText();
+    bool opened = false;
+    KorvalisEncryptedMediaFile sealed(work, sealedName, opened);
+    ASSERT_TRUE(opened);
+    const std::string restored = scratch_.subdirectory("restored");
+    ASSERT_TRUE(sealed.decrypt(kKey, 32, restored, "")) << sealed.getErrorText();
+    EXPECT_EQ(SealedTestSupport::readFile(restored + "/" + name), original);
+}
+
+TEST_F(KorvalisEncryptedMediaFileTest, NamesWithControlCharactersAreRefusedBothWays) {
+    const std::string work = scratch_.subdirectory("work");
+    KorvalisEncryptedMediaFile file;
+    file.setEncryptedLocation(work, kSealedName);
+    file.setStartTime(10.0);
+    file.setEndTime(20.0);
+    for (const std::string name :
+         {"a\nb.mp3", "a\x1b[2Jb.mp3", "tab\t.mp3", "a\x7f.mp3", "csi\xc2\x9b.mp3"}) {
+        SealedTestSupport::writeFile(scratch_.path(name), "data");
+        file.setSourceLocation(scratch_.directory().string(), name);
+        file.setOriginalLocation(scratch_.directory().string(), name);
+        EXPECT_FALSE(file.encrypt(kKey, 32, "", ""));
+        EXPECT_NE(file.getErrorText().find("control character"), std::string::npos)
+            << file.getErrorText();
+        // The refusal names the file without its control characters.
+        EXPECT_EQ(file.getErrorText().find_first_of("\n\x1b\t\x7f"), std::string::npos);
+        file.setOriginalLocation("/archive/\x1b]0;x\x07", "plain.mp3");
+        EXPECT_FALSE(file.encrypt(kKey, 32, "", ""));
+        EXPECT_NE(file.getErrorText().find("control character"), std::string::npos);
+    }
+    EXPECT_TRUE(SealedTestSupport::entries(work).empty());
+    // Names in UTF-8 beyond ASCII are welcome.
+    SealedTestSupport::writeFile(scratch_.path("Sitzung \xc3\x9f\xe2\x82\xac.mp3"), "data");
+    file.setSourceLocation(scratch_.directory().string(), "Sitzung \xc3\x9f\xe2\x82\xac.mp3");
+    file.setOriginalLocation(scratch_.directory().string(), "Sitzung \xc3\x9f\xe2\x82\xac.mp3");
+    EXPECT_TRUE(file.encrypt(kKey, 32, "", "")) << file.getErrorText();
+
+    // A trailer that records such a name or path is refused when it is read.
+    ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(3000, 16)));
+    const std::string good = trailer();
+    const std::pair<std::string, std::string> forgeries[] = {
+        {">COURT1~", ">x&#10;cipher: forged&#10;COURT1~"},
+        {">COURT1~", ">\x1b[2JCOURT1~"},
+        {"<OriginalFilePath>", "<OriginalFilePath>&#27;]0;title&#7;"},
+    };
+    for (const auto& [from, to] : forgeries) {
+        SCOPED_TRACE(to);
+        replaceTrailer(good);
+        editTrailer(from, to);
+        bool opened = true;
+        KorvalisEncryptedMediaFile sealed(work_, kSealedName, opened);
+        EXPECT_FALSE(opened);
+        EXPECT_NE(sealed.getErrorText().find("control character"), std::string::npos)
+            << sealed.getErrorText();
+        EXPECT_EQ(sealed.getErrorText().find_first_of("\n\x1b\x07"), std::string::npos);
+        const std::string restored = scratch_.subdirectory("restored");
+        EXPECT_FALSE(sealed.decrypt(kKey, 32, restored, ""));
+        EXPECT_FALSE(sealed.verify(kKey, 32));
+        EXPECT_TRUE(SealedTestSupport::entries(restored).empty());
+    }
+}
+
+TEST_F(KorvalisEncryptedMediaFileTest, TimesOutsideARecordingsRangeAreRefused) {
+    ASSERT_TRUE(seal(SealedTestSupport::mediaBytes(1000, 17)));
+    const std::string good = trailer();
+    const auto withTimes = [&](const std::string& start, const std::string& end) {
+        std::string text = std::regex_replace(good, std::regex("<StartTime epochTime=\"[0-9.]+\""),
+                                              "<StartTime epochTime=\"" + start + "\"");
+        return std::regex_replace(text, std::regex("<EndTime epochTime=\"[0-9.]+\""),
+                                  "<EndTime epochTime=\"" + end + "\"");
+    };
+    KorvalisEncryptedMediaFile file;
+    EXPECT_TRUE(file.parseHeader(withTimes("0.000", "4294967296.000")));
+    for (const auto& [start, end] :
+         std::vector<std::pair<std::string, std::string>>{{"1e308", "1e308"},
+                                                          {"100.000", "1e308"},
+                                                          {"-0.001", "100.000"},
+                                                          {"-1.000", "100.000"},
+                                                          {"100.000", "4294967296.001"},
+                                                          {"100.000", "inf"},
+                                                          {"nan", "100.000"}}) {
+        SCOPED_TRACE(start + " " + end);
+        KorvalisEncryptedMediaFile refused;
+        EXPECT_FALSE(refused.parseHeader(withTimes(start, end)));
+        EXPECT_NE(refused.getErrorText().find("time"), std::string::npos) << refused.getErrorText();
+    }
+    // Nor is such a span written.
+    const std::string work = scratch_.subdirectory("elsewhere");
+    KorvalisEncryptedMediaFile sealing;
+    sealing.setEncryptedLocation(work, kSealedName);
+    sealing.setOriginalLocation(archive_, kMediaName);
+    sealing.setSourceLocation(archive_, kMediaName);
+    for (const auto& [start, end] :
+         std::vector<std::pair<double, double>>{{1e308, 1e308}, {-5.0, 10.0}, {10.0, 5e9}}) {
+        sealing.setStartTime(start);
+        sealing.setEndTime(end);
+        EXPECT_FALSE(sealing.encrypt(kKey, 32, "", ""));
+        EXPECT_NE(sealing.getErrorText().find("time"), std::string::npos) << sealing.getErrorText();
+    }
+    EXPECT_TRUE(SealedTestSupport::entries(work).empty());
 }
 
 TEST(KorvalisEncryptedMediaFileNames, SealedNamesFollowTheMediaKind) {

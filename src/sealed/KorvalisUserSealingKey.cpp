@@ -133,13 +133,18 @@ KorvalisMasterSealingKey* KorvalisUserSealingKey::getMasterKey() const {
     return masterKey_.get();
 }
 
+bool KorvalisUserSealingKey::isUsableUserName(std::string_view name) {
+    return name.find_first_not_of(" \t\n\r") != std::string_view::npos &&
+           !SealedFormatText::hasControlCharacters(name);
+}
+
 bool KorvalisUserSealingKey::wrapMasterKey(const KorvalisMasterSealingKey& masterKey,
                                            const std::string& userName, const uint8_t* passphrase,
                                            size_t passphraseLength, int iterations,
                                            int64_t creationEpochTime) {
     std::lock_guard lock(mutex_);
     if (!masterKey.isValid() || iterations < 1 || iterations > kMaximumIterations ||
-        userName.empty() || (passphraseLength > 0 && passphrase == nullptr)) {
+        !isUsableUserName(userName) || (passphraseLength > 0 && passphrase == nullptr)) {
         return false;
     }
     try {
@@ -202,6 +207,12 @@ std::string KorvalisUserSealingKey::toXmlText() const {
 bool KorvalisUserSealingKey::saveToFile(const std::string& path, std::string* error) const {
     std::lock_guard lock(mutex_);
     return FileIo::writePrivateFileAtomically(path, toXmlText(), error);
+}
+
+bool KorvalisUserSealingKey::saveToNewFile(const std::string& path, bool& nameTaken,
+                                           std::string* error) const {
+    std::lock_guard lock(mutex_);
+    return FileIo::writeNewPrivateFile(path, toXmlText(), nameTaken, error);
 }
 
 std::string KorvalisUserSealingKey::getUserName() const {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "KorvalisMasterSealingKey.h"
 
@@ -47,9 +48,13 @@ public:
     // The uncovered master key, or null.
     KorvalisMasterSealingKey* getMasterKey() const;
 
+    // True for a name a key file can carry and give back: not blank (XML folds blanks away, and
+    // a key file without a user name does not load) and without control characters.
+    static bool isUsableUserName(std::string_view name);
+
     // Makes this object the key file of `userName` for `masterKey`: a random 16-byte salt and
     // IV, `iterations` PBKDF2 iterations, the creation time `creationEpochTime`. False when the
-    // master key is not valid or the iteration count is out of range.
+    // master key is not valid, the name is not usable or the iteration count is out of range.
     bool wrapMasterKey(const KorvalisMasterSealingKey& masterKey, const std::string& userName,
                        const uint8_t* passphrase, size_t passphraseLength, int iterations,
                        int64_t creationEpochTime);
@@ -57,6 +62,10 @@ public:
     std::string toXmlText() const;
     // Writes the key file (crash-safe, readable by its owner only). `error` says why not.
     bool saveToFile(const std::string& path, std::string* error = nullptr) const;
+    // The same, but never replacing anything at `path`: false, with `nameTaken` true, when
+    // something has the name by the time the file is complete.
+    bool saveToNewFile(const std::string& path, bool& nameTaken,
+                       std::string* error = nullptr) const;
 
     std::string getUserName() const;
     std::string getKeyDerivationText() const;

@@ -193,11 +193,35 @@ TEST_F(KorvalisUserSealingKeyTest, DamagedBlackKeysAndIvsAreWrongPassphrasesNotC
     EXPECT_FALSE(user.uncoverMasterKey(std::string("pass")));
 }
 
+TEST_F(KorvalisUserSealingKeyTest, NewKeyFilesNeverReplaceAFile) {
+    KorvalisUserSealingKey user;
+    ASSERT_TRUE(user.wrapMasterKey(*master_, "Judge", nullptr, 0, 1, 0));
+    const std::string path = scratch_.path("judge.xml");
+    bool nameTaken = true;
+    ASSERT_TRUE(user.saveToNewFile(path, nameTaken));
+    EXPECT_FALSE(nameTaken);
+    const std::string saved = SealedTestSupport::readFile(path);
+    ASSERT_TRUE(user.wrapMasterKey(*master_, "Other", nullptr, 0, 1, 0));
+    std::string error;
+    EXPECT_FALSE(user.saveToNewFile(path, nameTaken, &error));
+    EXPECT_TRUE(nameTaken);
+    EXPECT_EQ(SealedTestSupport::readFile(path), saved);
+    EXPECT_EQ(SealedTestSupport::entries(scratch_.directory().string()),
+              std::vector<std::string>{"judge.xml"});
+}
+
 TEST_F(KorvalisUserSealingKeyTest, WrappingRefusesInvalidInput) {
     KorvalisUserSealingKey user;
     KorvalisMasterSealingKey invalid("String", "<KoMasterSealingKey/>");
     EXPECT_FALSE(user.wrapMasterKey(invalid, "x", nullptr, 0, 1, 0));
     EXPECT_FALSE(user.wrapMasterKey(*master_, "", nullptr, 0, 1, 0));
+    // Blank names would not read back (XML folds blanks away), and control characters would
+    // reach the terminal in the passphrase prompt.
+    for (const std::string name : {"   ", " \t\n ", "Judge\x1b[2J", "a\nb"}) {
+        EXPECT_FALSE(KorvalisUserSealingKey::isUsableUserName(name)) << name;
+        EXPECT_FALSE(user.wrapMasterKey(*master_, name, nullptr, 0, 1, 0)) << name;
+    }
+    EXPECT_TRUE(KorvalisUserSealingKey::isUsableUserName(" Judge  Example "));
     EXPECT_FALSE(user.wrapMasterKey(*master_, "x", nullptr, 0, 0, 0));
     EXPECT_FALSE(user.wrapMasterKey(*master_, "x", nullptr, 0, 100000001, 0));
     EXPECT_TRUE(user.wrapMasterKey(*master_, "x", nullptr, 0, 1, 0));

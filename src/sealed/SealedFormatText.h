@@ -36,4 +36,18 @@ public:
     // True for a file-name component that names a file in its directory: not empty, not "." or
     // "..", without "/" and without NUL bytes.
     static bool isPlainFileName(std::string_view name);
+
+    // True when `text` holds a control character: C0 (0x00-0x1F), DEL (0x7F), C1 (U+0080-U+009F)
+    // written in UTF-8, or a byte 0x80-0x9F outside any UTF-8 sequence (C1 in 8-bit character
+    // sets). Such text may move a terminal's cursor, forge lines or retitle windows.
+    static bool hasControlCharacters(std::string_view text);
+    // `text` with each of those bytes written as \xNN (two hexadecimal digits, upper case), so it
+    // can be shown on a terminal; everything else as it is.
+    static std::string escapeControlCharacters(std::string_view text);
+
+    // The latest time a recording can have: media file names carry eight hexadecimal digits of
+    // seconds since 1970.
+    static constexpr double kLatestRecordingTime = 4294967296.0;
+    // True for finite epoch seconds from 0 to kLatestRecordingTime.
+    static bool isRecordingTime(double seconds);
 };

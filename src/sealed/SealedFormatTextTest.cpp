@@ -2,6 +2,8 @@
 
 #include <clocale>
 #include <cstring>
+#include <limits>
+#include <string>
 
 #include "SealedFormatText.h"
 
@@ -77,6 +79,45 @@ TEST(SealedFormatText, PlainFileNames) {
          std::vector<std::string>{"", ".", "..", "../x.mp3", "a/b", "/x", std::string("a\0b", 3)}) {
         EXPECT_FALSE(SealedFormatText::isPlainFileName(bad)) << bad;
     }
+}
+
+TEST(SealedFormatText, ControlCharactersAreFoundAndShownEscaped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain name.mp3", "plain name.mp3"},
+        {"a\nb", "a\\x0Ab"},
+        {"\x1b[2J", "\\x1B[2J"},
+        {std::string("nul\0", 4), "nul\\x00"},
+        {"del\x7f", "del\\x7F"},
+        // C1 controls written in UTF-8, and as single bytes of an 8-bit character set.
+        {"csi\xc2\x9b", "csi\\xC2\\x9B"},
+        {"raw\x9b", "raw\\x9B"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(SealedFormatText::hasControlCharacters(text), text != shown) << shown;
+        EXPECT_EQ(SealedFormatText::escapeControlCharacters(text), shown);
+        EXPECT_FALSE(SealedFormatText::hasControlCharacters(shown)) << shown;
+    }
+    // Letters beyond ASCII, in UTF-8 or as Latin-1 bytes, are no control characters.
+    for (const std::string& text :
+         {std::string("Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xa4 \xc2\xa0"), std::string("Caf\xe9"),
+          std::string("\xc2")}) {
+        EXPECT_FALSE(SealedFormatText::hasControlCharacters(text)) << text;
+        EXPECT_EQ(SealedFormatText::escapeControlCharacters(text), text);
+    }
+}
+
+TEST(SealedFormatText, RecordingTimesLieBetween1970AndTheLastEightDigitSecond) {
+    for (const double seconds : {0.0, 1268652608.25, 4294967295.999, 4294967296.0}) {
+        EXPECT_TRUE(SealedFormatText::isRecordingTime(seconds)) << seconds;
+    }
+    for (const double seconds :
+         {-0.001, -1.0, 4294967296.001, 1e308, -1e308, std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_FALSE(SealedFormatText::isRecordingTime(seconds)) << seconds;
+    }
+    // Any finite time is written as what it is.
+    EXPECT_EQ(SealedFormatText::formatMilliseconds(1e20), "100000000000000000000.000");
+    EXPECT_EQ(SealedFormatText::formatMilliseconds(1e308).size(), 313u);
 }
 
 }  // namespace

@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
+
+#include "AtomicFileWriter.h"
+#include "FileIo.h"
 
 namespace fs = std::filesystem;
 
@@ -72,4 +76,27 @@ int SealedTestSupport::run(const std::string& command, std::string* output) {
 
 bool SealedTestSupport::hasOpenssl() {
     return run("openssl version") == 0;
+}
+
+std::string SealedTestSupport::leaveDebrisOfAKilledWrite(const std::string& path) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        AtomicFileWriter writer(path);
+        if (writer.open()) {
+            FileIo::writeAll(writer.descriptor(), "partial", 7);
+            ::raise(SIGKILL);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    const fs::path target(path);
+    for (const std::string& name : entries(target.parent_path().string())) {
+        if (AtomicFileWriter::isTemporaryNameOf(name, target.filename().string())) {
+            return (target.parent_path() / name).string();
+        }
+    }
+    ADD_FAILURE() << "no temporary file of " << path << " was left";
+    return {};
 }

@@ -33,6 +33,10 @@ public:
     // Runs `command` through the shell; returns its exit status and fills `output` with its
     // standard output (standard error is discarded).
     static int run(const std::string& command, std::string* output = nullptr);
+    // Leaves in `path`'s directory what a write of `path` killed halfway leaves behind (a
+    // process writing it is killed with SIGKILL); returns the path of that temporary file.
+    static std::string leaveDebrisOfAKilledWrite(const std::string& path);
+
     // True when the openssl command-line tool can be run.
     static bool hasOpenssl();
 

@@ -7,6 +7,7 @@
 #include "AvDebugLogger.h"
 #include "CommandLine.h"
 #include "KorvalisCommand.h"
+#include "SealedFormatText.h"
 #include "SealingKeyLoader.h"
 
 namespace {
@@ -33,6 +34,23 @@ int usageError(const std::string& text) {
     return kExitUsage;
 }
 
+// Why `name` cannot name a key's user, or "" when it can.
+std::string userNameProblem(const std::string& name) {
+    if (KorvalisUserSealingKey::isUsableUserName(name)) {
+        return {};
+    }
+    const std::string shown = "\"" + SealedFormatText::escapeControlCharacters(name) + "\"";
+    return SealedFormatText::hasControlCharacters(name)
+               ? "the user name " + shown + " holds control characters; give a plain name"
+               : "the user name " + shown + " is blank; give the user's name";
+}
+
+// True when anything, even a dangling symbolic link, has the name `path`.
+bool nameIsTaken(const std::string& path) {
+    std::error_code code;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, code));
+}
+
 // The --iterations value, or the default.
 bool iterationsOf(const CommandLine& line, int& iterations) {
     iterations = KorvalisUserSealingKey::kDefaultIterations;
@@ -57,14 +75,16 @@ int writeUserKey(const SealingKeyLoader& loader, const KorvalisMasterSealingKey&
         loader.report("the master key could not be wrapped");
         return kExitFailure;
     }
-    std::error_code code;
-    if (std::filesystem::exists(outPath, code)) {
+    if (nameIsTaken(outPath)) {
         loader.report(outPath + " exists; a key file is never overwritten");
         return kExitFailure;
     }
+    // Whatever appears under the name meanwhile is kept too.
     std::string error;
-    if (!userKey.saveToFile(outPath, &error)) {
-        loader.report("cannot write " + outPath + ": " + error);
+    bool nameTaken = false;
+    if (!userKey.saveToNewFile(outPath, nameTaken, &error)) {
+        loader.report(nameTaken ? outPath + " exists; a key file is never overwritten"
+                                : "cannot write " + outPath + ": " + error);
         return kExitFailure;
     }
     AvDebugLogger::instance().log(AvDebugLogger::kInfo,
@@ -80,6 +100,9 @@ int runCreate(const CommandLine& line) {
         line.hasOption("new-passphrase-file")) {
         return usageError("create needs --user NAME and --out USERKEY.xml");
     }
+    if (const std::string problem = userNameProblem(*user); !problem.empty()) {
+        return usageError(problem);
+    }
     long keyBytes = 32;
     if (auto text = line.value("key-bytes")) {
         if (!CommandLine::parseLong(*text, keyBytes) ||
@@ -92,8 +115,7 @@ int runCreate(const CommandLine& line) {
         return usageError("--iterations is a whole number from 1 to 100000000");
     }
     SealingKeyLoader loader("key create");
-    std::error_code code;
-    if (std::filesystem::exists(*out, code)) {
+    if (nameIsTaken(*out)) {
         loader.report(*out + " exists; a key file is never overwritten");
         return kExitFailure;
     }
@@ -122,13 +144,15 @@ int runAddUser(const CommandLine& line) {
     if (!key || !user || user->empty() || !out || line.hasOption("key-bytes")) {
         return usageError("add-user needs --key USERKEY.xml, --user NAME and --out NEW.xml");
     }
+    if (const std::string problem = userNameProblem(*user); !problem.empty()) {
+        return usageError(problem);
+    }
     int iterations = 0;
     if (!iterationsOf(line, iterations)) {
         return usageError("--iterations is a whole number from 1 to 100000000");
     }
     SealingKeyLoader loader("key add-user");
-    std::error_code code;
-    if (std::filesystem::exists(*out, code)) {
+    if (nameIsTaken(*out)) {
         loader.report(*out + " exists; a key file is never overwritten");
         return kExitFailure;
     }

@@ -28,7 +28,10 @@ constexpr const char* kUsage =
     "        digest does not match (nothing is then written).\n"
     "verify  decrypts without writing anything and checks both digests.\n\n"
     "The passphrase of USERKEY.xml is asked on the terminal without echo, or read from the first\n"
-    "line of --passphrase-file. Existing files are never overwritten.\n";
+    "line of --passphrase-file. Existing files are never overwritten, not even by a file that\n"
+    "appears while the command runs. Written files are flushed to disk before the command\n"
+    "reports them, with permissions the umask allows (never execute bits); unfinished files\n"
+    "left by an interrupted run are removed, and the command says so.\n";
 
 int usageError(const std::string& text) {
     std::fprintf(stderr, "korvalis sealed: %s\n%s", text.c_str(), kUsage);
@@ -45,6 +48,26 @@ bool onlyOptions(const CommandLine& line, std::initializer_list<const char*> all
         }
     }
     return true;
+}
+
+// True when anything, even a dangling symbolic link, has the name `path`.
+bool nameIsTaken(const std::string& path) {
+    std::error_code code;
+    return fs::exists(fs::symlink_status(path, code));
+}
+
+// Tells the user about temporary files of interrupted runs that were cleared away.
+void reportRemovedTemporaries(const SealingKeyLoader& loader,
+                              const KorvalisEncryptedMediaFile& file) {
+    for (const std::string& path : file.getRemovedTemporaries()) {
+        loader.report("removed " + SealedFormatText::escapeControlCharacters(path) +
+                      ", an unfinished file left by an interrupted run");
+    }
+}
+
+// Prints one "key: value" line with the value's control characters escaped.
+void printField(const char* key, const std::string& value) {
+    std::printf("%s: %s\n", key, SealedFormatText::escapeControlCharacters(value).c_str());
 }
 
 // Opens the sealed file at `path`; reports why not.
@@ -70,19 +93,19 @@ int runInfo(const CommandLine& line, const std::string& path) {
     if (!openSealed(loader, path, file)) {
         return kExitFailure;
     }
-    std::printf("original_file_path: %s\n", file->getOriginalFilePath().c_str());
-    std::printf("original_file_name: %s\n", file->getOriginalFileName().c_str());
+    printField("original_file_path", file->getOriginalFilePath());
+    printField("original_file_name", file->getOriginalFileName());
     std::printf("original_file_length: %lld\n",
                 static_cast<long long>(file->getOriginalFileLength()));
     std::printf("start_time: %s\n",
                 SealedFormatText::formatMilliseconds(file->getStartTime()).c_str());
     std::printf("end_time: %s\n", SealedFormatText::formatMilliseconds(file->getEndTime()).c_str());
-    std::printf("cipher: %s\n", file->getCipher().c_str());
-    std::printf("mode: %s\n", file->getMode().c_str());
+    printField("cipher", file->getCipher());
+    printField("mode", file->getMode());
     std::printf("key_length_bytes: %d\n", file->getKeyLength());
-    std::printf("iv: %s\n", file->getIv().c_str());
-    std::printf("original_file_hash: %s\n", file->getOriginalFileHash().c_str());
-    std::printf("encrypted_data_hash: %s\n", file->getEncryptedDataHash().c_str());
+    printField("iv", file->getIv());
+    printField("original_file_hash", file->getOriginalFileHash());
+    printField("encrypted_data_hash", file->getEncryptedDataHash());
     std::printf("trailer_length: %d\n", file->getTrailerLength());
     return kExitSuccess;
 }
@@ -119,7 +142,7 @@ int runSeal(const CommandLine& line, const std::string& path) {
         return kExitFailure;
     }
     const std::string sealedPath = (fs::path(*out) / sealedName).string();
-    if (fs::exists(sealedPath, code)) {
+    if (nameIsTaken(sealedPath)) {
         loader.report(sealedPath + " exists; it is not overwritten");
         return kExitFailure;
     }
@@ -134,9 +157,15 @@ int runSeal(const CommandLine& line, const std::string& path) {
     file.setEncryptedLocation(*out, sealedName);
     file.setStartTime(start);
     file.setEndTime(end);
+    // A file that appears under the name meanwhile is kept; what is reported is on disk.
+    file.setReplaceExisting(false);
+    file.setSyncToDisk(true);
     const KorvalisMasterSealingKey* master = userKey->getMasterKey();
-    if (!file.encrypt(master->getKeyBytes(), master->getKeyLength(), "", "")) {
-        loader.report(file.getErrorText());
+    const bool sealed = file.encrypt(master->getKeyBytes(), master->getKeyLength(), "", "");
+    reportRemovedTemporaries(loader, file);
+    if (!sealed) {
+        loader.report(file.outputExists() ? sealedPath + " exists; it is not overwritten"
+                                          : file.getErrorText());
         return kExitFailure;
     }
     AvDebugLogger::instance().log(AvDebugLogger::kInfo, "korvalis sealed: sealed %s into %s",
@@ -163,7 +192,7 @@ int runUnseal(const CommandLine& line, const std::string& path) {
     }
     const std::string name = file->getOriginalFileName();
     const std::string restoredPath = (fs::path(*out) / name).string();
-    if (SealedFormatText::isPlainFileName(name) && fs::exists(restoredPath, code)) {
+    if (SealedFormatText::isPlainFileName(name) && nameIsTaken(restoredPath)) {
         loader.report(restoredPath + " exists; it is not overwritten");
         return kExitFailure;
     }
@@ -171,9 +200,14 @@ int runUnseal(const CommandLine& line, const std::string& path) {
     if (!userKey) {
         return kExitFailure;
     }
+    file->setReplaceExisting(false);
+    file->setSyncToDisk(true);
     const KorvalisMasterSealingKey* master = userKey->getMasterKey();
-    if (!file->decrypt(master->getKeyBytes(), master->getKeyLength(), *out, "")) {
-        loader.report(file->getErrorText());
+    const bool restored = file->decrypt(master->getKeyBytes(), master->getKeyLength(), *out, "");
+    reportRemovedTemporaries(loader, *file);
+    if (!restored) {
+        loader.report(file->outputExists() ? restoredPath + " exists; it is not overwritten"
+                                           : file->getErrorText());
         return kExitFailure;
     }
     AvDebugLogger::instance().log(AvDebugLogger::kInfo, "korvalis sealed: restored %s into %s",

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "AvDebugLogger.h"
+#include "SealedFormatText.h"
 
 SealingKeyLoader::SealingKeyLoader(std::string commandName)
     : commandName_(std::move(commandName)) {}
@@ -25,7 +26,10 @@ bool SealingKeyLoader::readPassphrase(const std::optional<std::string>& passphra
 bool SealingKeyLoader::readNewPassphrase(const std::optional<std::string>& passphraseFile,
                                          const std::string& userName,
                                          PassphraseInput& passphrase) const {
-    if (!readPassphrase(passphraseFile, "New passphrase for " + userName + ": ", passphrase)) {
+    if (!readPassphrase(
+            passphraseFile,
+            "New passphrase for " + SealedFormatText::escapeControlCharacters(userName) + ": ",
+            passphrase)) {
         return false;
     }
     if (passphrase.empty()) {
@@ -53,7 +57,11 @@ std::unique_ptr<KorvalisUserSealingKey> SealingKeyLoader::uncover(
         return nullptr;
     }
     PassphraseInput passphrase;
-    if (!readPassphrase(passphraseFile, "Passphrase for " + userKey->getUserName() + ": ",
+    // The name comes from the key file: shown with its control characters escaped.
+    if (!readPassphrase(passphraseFile,
+                        "Passphrase for " +
+                            SealedFormatText::escapeControlCharacters(userKey->getUserName()) +
+                            ": ",
                         passphrase)) {
         return nullptr;
     }
