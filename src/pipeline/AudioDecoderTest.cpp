@@ -44,19 +44,6 @@ std::string currentFileName(AudioDecoder& decoder) {
     return decoderCheckpoint == nullptr ? std::string() : decoderCheckpoint->fileNameIs();
 }
 
-// Descriptors of this process open on files below `directory`.
-int openFilesBelow(const std::string& directory) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code error;
-        const auto target = std::filesystem::read_symlink(entry.path(), error);
-        if (!error && target.string().rfind(directory, 0) == 0) {
-            ++count;
-        }
-    }
-    return count;
-}
-
 class AudioDecoderTest : public ::testing::Test {
 protected:
     DecoderTestSupport media_;
@@ -410,18 +397,18 @@ TEST_F(AudioDecoderTest, OnlyTheCurrentFileKeepsADescriptor) {
         start = fileEnd(start, 1.0);
     }
     auto decoder = DecoderTestSupport::makeDecoder(paths);
-    EXPECT_EQ(openFilesBelow(media_.root()), 0);  // adding opens nothing
+    EXPECT_EQ(DecoderTestSupport::openFilesBelow(media_.root()), 0);  // adding opens nothing
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(decoder->setPositionByWallClockTime(S + i * 1.0 + 0.5, 0.1f));
         bool endOfData = false;
         decoder->getNextEncodedChunk(&endOfData, nullptr);
-        EXPECT_LE(openFilesBelow(media_.root()), 1) << "after seek " << i;
+        EXPECT_LE(DecoderTestSupport::openFilesBelow(media_.root()), 1) << "after seek " << i;
     }
     // Reading on through the files leaves at most the current one open.
     DecoderTestSupport::decodeToEnd(*decoder, nullptr);
-    EXPECT_LE(openFilesBelow(media_.root()), 1);
+    EXPECT_LE(DecoderTestSupport::openFilesBelow(media_.root()), 1);
     EXPECT_TRUE(decoder->refreshAllFileInformation(60.0));
-    EXPECT_LE(openFilesBelow(media_.root()), 1);
+    EXPECT_LE(DecoderTestSupport::openFilesBelow(media_.root()), 1);
 }
 
 TEST_F(AudioDecoderTest, RefreshRereadsAGrowingFile) {

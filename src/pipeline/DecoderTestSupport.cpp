@@ -169,3 +169,15 @@ double DecoderTestSupport::dominantFrequency(const std::vector<int16_t>& samples
     }
     return best;
 }
+
+int DecoderTestSupport::openFilesBelow(const std::string& directory) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const auto target = std::filesystem::read_symlink(entry.path(), error);
+        if (!error && target.string().rfind(directory, 0) == 0) {
+            ++count;
+        }
+    }
+    return count;
+}

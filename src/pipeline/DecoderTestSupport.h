@@ -58,6 +58,8 @@ public:
     // The strongest of `frequencies` in `samples` (Goertzel power), -1.0 for silence.
     static double dominantFrequency(const std::vector<int16_t>& samples,
                                     const std::vector<double>& frequencies);
+    // Descriptors of this process open on files below `directory`.
+    static int openFilesBelow(const std::string& directory);
     static double tonePower(const std::vector<int16_t>& samples, double frequencyHz);
 
 private:
