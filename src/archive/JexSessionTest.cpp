@@ -193,6 +193,17 @@ TEST_F(JexSessionTest, LoadsEveryRecordSaveCanWrite) {
     JexSession large("COURT1", 2010, 3, 15);
     ASSERT_EQ(large.load(archive_.databasesPath()), RecordState::kLoaded) << large.lastError();
     EXPECT_EQ(large.annotationCount(), 1u);
+
+    // What could not be read back is not written: the record stays as it was.
+    static_assert(JexSession::kMaximumSavedRecordBytes <= JexSession::kMaximumRecordBytes / 2);
+    ASSERT_TRUE(large.save());
+    const std::string saved = readFile(path);
+    large.addAnnotation(TestArchiveBuilder::annotation(
+        kNine, "Clerk", std::string(JexSession::kMaximumSavedRecordBytes, 'x')));
+    std::string error;
+    EXPECT_FALSE(large.save(&error));
+    EXPECT_NE(error.find("would be larger than 128 MB"), std::string::npos) << error;
+    EXPECT_EQ(readFile(path), saved);
 }
 
 TEST_F(JexSessionTest, AMissingRecordIsAnEmptySessionThatSaveCreates) {
