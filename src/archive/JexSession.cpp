@@ -164,11 +164,14 @@ JexSession::RecordState JexSession::readRecordText(const std::string& text) {
     return state_ = RecordState::kLoaded;
 }
 
-bool JexSession::parseRecord(const std::string& text, const std::string* eventFilter,
+bool JexSession::parseRecord(const std::string& bytes, const std::string* eventFilter,
                              std::vector<JexAnnotation>& annotations, std::string& location,
                              std::string& date, std::string& error) {
+    // Texts are UTF-8 in memory, whatever the record was written in.
+    std::string text;
     TiXmlDocument document;
-    if (!XmlTextParser::parse(text, document, &error)) {
+    if (!XmlTextParser::toUtf8(bytes, text, &error) ||
+        !XmlTextParser::parse(text, document, &error)) {
         return false;
     }
     const TiXmlElement* database = document.FirstChildElement();

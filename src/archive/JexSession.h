@@ -144,7 +144,7 @@ private:
     RecordState readFromDisk(bool& changed);
     // Reads the annotations of a record's text; with `eventFilter`, only those whose event
     // contains it. `location` and `date` receive the root's attributes.
-    static bool parseRecord(const std::string& text, const std::string* eventFilter,
+    static bool parseRecord(const std::string& bytes, const std::string* eventFilter,
                             std::vector<JexAnnotation>& annotations, std::string& location,
                             std::string& date, std::string& error);
     RecordState fail(RecordState state, const std::string& error);

@@ -348,6 +348,12 @@ bool convertWithIconv(std::string_view text, const std::string& encoding, std::s
         ::iconv(converter, &input, &inputLeft, &output, &outputLeft) != static_cast<size_t>(-1) &&
         ::iconv(converter, nullptr, nullptr, &output, &outputLeft) != static_cast<size_t>(-1);
     ::iconv_close(converter);
+    converted.resize(converted.size() - outputLeft);
+    if (ok) {
+        out += converted;
+    }
+    // Key documents pass through here too: no copy is left behind.
+    ::explicit_bzero(converted.data(), converted.size());
     if (!ok) {
         if (error != nullptr) {
             const size_t line = 1 + std::count(text.data(), static_cast<const char*>(input), '\n');
@@ -356,8 +362,6 @@ bool convertWithIconv(std::string_view text, const std::string& encoding, std::s
         }
         return false;
     }
-    converted.resize(converted.size() - outputLeft);
-    out += converted;
     return true;
 }
 
@@ -372,7 +376,11 @@ int XmlTextParser::nestingDepth(std::string_view text, std::string* error) {
     return NestingScanner(text).scan(error);
 }
 
-bool XmlTextParser::toUtf8(std::string_view text, std::string& utf8, std::string* error) {
+namespace {
+
+// The text in UTF-8 when it declares another encoding; with `repair`, bytes that are no part of
+// a UTF-8 character are read as code page 1252, otherwise they are kept as they are.
+bool convertToUtf8(std::string_view text, std::string& utf8, std::string* error, bool repair) {
     static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     text = text.substr(0, std::min(text.size(), text.find('\0')));
     utf8.clear();
@@ -398,15 +406,25 @@ bool XmlTextParser::toUtf8(std::string_view text, std::string& utf8, std::string
         utf8 += converted;
         return true;
     }
-    Utf8Text::appendRepaired(utf8, text);
+    if (repair) {
+        Utf8Text::appendRepaired(utf8, text);
+    } else {
+        utf8.append(text);
+    }
     return true;
+}
+
+}  // namespace
+
+bool XmlTextParser::toUtf8(std::string_view text, std::string& utf8, std::string* error) {
+    return convertToUtf8(text, utf8, error, true);
 }
 
 bool XmlTextParser::parse(std::string_view original, TiXmlDocument& document, std::string* error) {
     document.Clear();
     document.ClearError();
     std::string utf8;
-    if (!toUtf8(original, utf8, error)) {
+    if (!convertToUtf8(original, utf8, error, false)) {
         return false;
     }
     const std::string_view text = utf8;

@@ -16,7 +16,9 @@ class TiXmlElement;
 // of one element is bounded as well.
 //
 // Text is read as UTF-8 unless its XML declaration names another encoding, from which it is first
-// converted; TinyXML then always reads UTF-8, so character references become UTF-8 too.
+// converted; TinyXML then always reads UTF-8, so character references become UTF-8 too. Bytes
+// that are no part of a UTF-8 character are kept as they are (names of files, say, are bytes);
+// readers of text make it UTF-8 with toUtf8 first.
 class XmlTextParser {
 public:
     // Deeper than any record this system reads (session records nest three levels).
@@ -27,7 +29,7 @@ public:
     // The element nesting depth TinyXML reaches when it parses `text` (an upper bound), or -1
     // when the text is markup the check does not accept; `error` then says why and where.
     // Reading stops at the first NUL byte, as TinyXML's does. The text is taken as UTF-8, as
-    // parse passes it on after toUtf8.
+    // parse has TinyXML read it.
     static int nestingDepth(std::string_view text, std::string* error = nullptr);
 
     // `text` as UTF-8 without a byte order mark: converted from the encoding its XML declaration
@@ -37,10 +39,10 @@ public:
     // the text is not written in it. Reading stops at the first NUL byte.
     static bool toUtf8(std::string_view text, std::string& utf8, std::string* error = nullptr);
 
-    // Parses `text` (converted by toUtf8) into `document` (which is cleared first; its nodes carry
-    // no row and column); every text of the document is UTF-8. False when the text cannot be
-    // converted, the check refuses it or TinyXML reports an error; `error` then gives the reason
-    // in words and the place.
+    // Parses `text` into `document` (which is cleared first; its nodes carry no row and column),
+    // after converting it from the encoding its declaration names, if any other than UTF-8.
+    // False when the text cannot be converted, the check refuses it or TinyXML reports an error;
+    // `error` then gives the reason in words and the place.
     // The working copy of the text is wiped before it is freed, so secret documents (key
     // material) leave no copy behind.
     static bool parse(std::string_view text, TiXmlDocument& document, std::string* error = nullptr);

@@ -124,16 +124,22 @@ TEST(XmlTextParserTest, FollowsTinyXmlThroughUtf8Characters) {
     EXPECT_EQ(XmlTextParser::nestingDepth("\xEF\xBB\xBF<r \xEF\xBB\xBF><b/></r>"), -1);
     expectBoundHolds("\xEF\xBB\xBF<r>\xEF\xBB\xBF<b/></r>");
 
-    // parse reads the stray byte as a character of its own (code page 1252), in a single-byte
-    // encoding that a declaration names it is one: either way the comment hides the elements.
+    // In a single-byte encoding that a declaration names the byte is a character of its own,
+    // and so it is after toUtf8 reads it as code page 1252: either way the comment hides the
+    // elements.
     TiXmlDocument document;
+    EXPECT_FALSE(XmlTextParser::parse("<r>" + hidden + "</r>", document));
+    std::string repaired;
+    ASSERT_TRUE(XmlTextParser::toUtf8("<r>" + hidden + "</r>", repaired));
     for (const std::string& text :
-         {"<r>" + hidden + "</r>",
-          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>" + hidden + "</r>"}) {
+         {repaired, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>" + hidden + "</r>"}) {
         ASSERT_TRUE(XmlTextParser::parse(text, document, &error)) << error;
         EXPECT_EQ(treeDepth(&document), 1);
         EXPECT_STREQ(document.FirstChildElement()->GetText(), "\xC3\xA0");
     }
+    // parse itself keeps bytes that are no UTF-8 as they are.
+    ASSERT_TRUE(XmlTextParser::parse("<r>caf\xE9 \xFF</r>", document));
+    EXPECT_STREQ(document.FirstChildElement()->GetText(), "caf\xE9 \xFF");
 }
 
 TEST(XmlTextParserTest, ReadsUtf8UnlessTheDeclarationNamesAnotherEncoding) {
