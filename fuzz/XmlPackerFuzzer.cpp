@@ -2,8 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 
+#include "Utf8Text.h"
 #include "XmlPacker.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -38,7 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     packer.pack("tail", std::string(reinterpret_cast<const char*>(data), size));
     auto printed = packer.getPackedMessage();
     if (printed) {
-        // What we print must read back.
+        // What we print is UTF-8 and must read back.
+        if (!Utf8Text::isWellFormed(std::string_view(reinterpret_cast<const char*>(printed->data()),
+                                                     printed->size()))) {
+            std::abort();
+        }
         XmlPacker again("record");
         again.beginUnpacking(*printed);
     }

@@ -1,5 +1,6 @@
 // Checks the nesting bound against TinyXML itself: whenever the check accepts a text, the tree
-// TinyXML builds from it must be no deeper than the bound the check gave.
+// TinyXML builds from it (reading UTF-8, as the parser has it read) must be no deeper than the
+// bound the check gave. Then the whole parse, conversion to UTF-8 included.
 
 #include <tinyxml.h>
 
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string padded = text.substr(0, text.find('\0'));
     padded.append(4, '\0');
     TiXmlDocument document;
-    document.Parse(padded.c_str());
+    document.Parse(padded.c_str(), nullptr, TIXML_ENCODING_UTF8);
     if (treeDepth(&document) > bound) {
         std::abort();
     }

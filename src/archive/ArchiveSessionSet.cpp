@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <unordered_map>
 
 #include "AvDebugLogger.h"
 #include "DirectoryLister.h"
@@ -37,37 +39,44 @@ std::string withoutTrailingSlash(std::string path) {
     return path;
 }
 
-// Every file below `dayDirectory` whose lower-cased name holds the lower-cased location and one
-// of the lower-cased kinds; stops at the first when `firstOnly`.
+// True when the lower-cased `name` is one of a session's files: longer than four characters,
+// holding the lower-cased location and one of the lower-cased kinds.
+bool isSessionFile(const std::string& name, const std::string& lowerLocation,
+                   const std::vector<std::string>& lowerKinds) {
+    if (name.size() <= 4 || name.find(lowerLocation) == std::string::npos) {
+        return false;
+    }
+    return std::any_of(lowerKinds.begin(), lowerKinds.end(), [&](const std::string& kind) {
+        return name.find(kind) != std::string::npos;
+    });
+}
+
+std::vector<std::string> lowerCased(const std::vector<std::string>& texts) {
+    std::vector<std::string> lower;
+    for (const std::string& text : texts) {
+        lower.push_back(asciiLowerCase(text));
+    }
+    return lower;
+}
+
+// Every file below `dayDirectory` that is a session file of the location and one of the kinds;
+// the listing stops at the first when `firstOnly`.
 std::vector<std::string> filesOfSession(const std::string& dayDirectory,
                                         const std::string& locationName,
                                         const std::vector<std::string>& kinds, bool firstOnly) {
     const std::string location = asciiLowerCase(locationName);
-    std::vector<std::string> lowerKinds;
-    for (const std::string& kind : kinds) {
-        lowerKinds.push_back(asciiLowerCase(kind));
-    }
+    const std::vector<std::string> lowerKinds = lowerCased(kinds);
     std::vector<std::string> files;
-    for (const DirectoryEntry& entry : DirectoryLister::listRecursively(dayDirectory)) {
-        if (entry.name.size() <= 4) {
-            continue;
+    DirectoryLister::visitFilesRecursively(dayDirectory, [&](const DirectoryEntry& entry) {
+        if (isSessionFile(asciiLowerCase(entry.name), location, lowerKinds)) {
+            files.push_back(entry.path);
         }
-        const std::string name = asciiLowerCase(entry.name);
-        if (name.find(location) == std::string::npos) {
-            continue;
-        }
-        for (const std::string& kind : lowerKinds) {
-            if (name.find(kind) != std::string::npos) {
-                files.push_back(entry.path);
-                break;
-            }
-        }
-        if (firstOnly && !files.empty()) {
-            break;
-        }
-    }
+        return !(firstOnly && !files.empty());
+    });
     return files;
 }
+
+const std::vector<std::string> kAudioKinds = {"mp3", "sealedAudio"};
 
 }  // namespace
 
@@ -94,23 +103,37 @@ public:
 
     // The index of the first root holding the location (ASCII case ignored), or -1.
     int rootIndexFor(const std::string& locationName) {
-        const std::string wanted = asciiLowerCase(locationName);
-        for (size_t i = 0; i < listings_.size(); ++i) {
-            for (const RecordName& record : forRoot(i)) {
-                if (asciiLowerCase(record.locationName) == wanted) {
-                    return static_cast<int>(i);
+        if (!rootsByLocation_) {
+            // Every root listed once; the first root of each location wins.
+            rootsByLocation_.emplace();
+            for (size_t i = 0; i < listings_.size(); ++i) {
+                for (const RecordName& record : forRoot(i)) {
+                    rootsByLocation_->emplace(asciiLowerCase(record.locationName),
+                                              static_cast<int>(i));
                 }
             }
         }
-        return -1;
+        const auto found = rootsByLocation_->find(asciiLowerCase(locationName));
+        return found == rootsByLocation_->end() ? -1 : found->second;
     }
 
     size_t rootCount() const { return listings_.size(); }
 
+    // The Databases directories that could not be listed so far, with the reason.
+    const std::vector<std::string>& errors() const { return errors_; }
+
 private:
-    static std::vector<RecordName> list(const std::string& databases) {
+    std::vector<RecordName> list(const std::string& databases) {
         std::vector<RecordName> records;
-        for (const DirectoryEntry& entry : DirectoryLister::list(databases)) {
+        std::string error;
+        const std::vector<DirectoryEntry> entries = DirectoryLister::list(databases, &error);
+        if (!error.empty()) {
+            const std::string problem = databases + " could not be read: " + error;
+            AvDebugLogger::instance().log(AvDebugLogger::kWarning, "ArchiveSessionSet: %s",
+                                          problem.c_str());
+            errors_.push_back(problem);
+        }
+        for (const DirectoryEntry& entry : entries) {
             const std::string& name = entry.name;
             if (!entry.isRegularFile || name.size() <= kRecordExtension.size() ||
                 !name.ends_with(kRecordExtension)) {
@@ -133,6 +156,50 @@ private:
 
     const ArchiveSessionSet& set_;
     std::vector<std::optional<std::vector<RecordName>>> listings_;
+    std::optional<std::unordered_map<std::string, int>> rootsByLocation_;
+    std::vector<std::string> errors_;
+};
+
+// The audio files of day directories, each directory listed at most once per call.
+class ArchiveSessionSet::DayListings {
+public:
+    // The channel count of the session, as countNumberedDirectories gives it.
+    int channelCount(const std::string& recordingsPath, int year, int month, int day,
+                     const std::string& locationName) {
+        const std::string location = asciiLowerCase(locationName);
+        for (int channel = 0; channel < kMaximumChannels; ++channel) {
+            const std::vector<std::string>& names =
+                audioFiles(dayDirectory(recordingsPath, channel, year, month, day));
+            if (std::none_of(names.begin(), names.end(), [&](const std::string& name) {
+                    return name.find(location) != std::string::npos;
+                })) {
+                return channel;
+            }
+        }
+        return 0;
+    }
+
+private:
+    // The lower-cased names of the audio files below `directory`.
+    const std::vector<std::string>& audioFiles(const std::string& directory) {
+        auto found = listings_.find(directory);
+        if (found != listings_.end()) {
+            return found->second;
+        }
+        static const std::vector<std::string> kLowerKinds = lowerCased(kAudioKinds);
+        std::vector<std::string> names;
+        DirectoryLister::visitFilesRecursively(directory, [&](const DirectoryEntry& entry) {
+            std::string name = asciiLowerCase(entry.name);
+            // The location is checked by the caller; "" is in every name.
+            if (isSessionFile(name, "", kLowerKinds)) {
+                names.push_back(std::move(name));
+            }
+            return true;
+        });
+        return listings_.emplace(directory, std::move(names)).first->second;
+    }
+
+    std::map<std::string, std::vector<std::string>> listings_;
 };
 
 ArchiveSessionSet::ArchiveSessionSet(const std::string& rootPaths, std::string databasesName,
@@ -291,12 +358,39 @@ int ArchiveSessionSet::countNumberedDirectories(const std::string& recordingsPat
     }
     for (int channel = 0; channel < kMaximumChannels; ++channel) {
         if (filesOfSession(dayDirectory(recordingsPath, channel, year, month, day), locationName,
-                           {"mp3", "sealedAudio"}, true)
+                           kAudioKinds, true)
                 .empty()) {
             return channel;
         }
     }
     return 0;
+}
+
+bool ArchiveSessionSet::listAllSessions(std::vector<SessionListEntry>& sessions,
+                                        std::vector<std::string>* problems) const {
+    sessions.clear();
+    RecordListings listings(*this);
+    DayListings days;
+    std::vector<std::string> locations;
+    collectLocationNames(listings, locations);
+    for (const std::string& location : locations) {
+        const int index = listings.rootIndexFor(location);
+        if (index < 0) {
+            continue;
+        }
+        const std::string& root = archiveRoots_[static_cast<size_t>(index)];
+        std::vector<SessionDateEntry> dates;
+        datesOfLocation(listings.forRoot(static_cast<size_t>(index)), location, dates, problems);
+        for (SessionDateEntry& date : dates) {
+            const int channels =
+                days.channelCount(recordingsPath(root), date.year, date.month, date.day, location);
+            sessions.push_back({location, std::move(date), root, channels});
+        }
+    }
+    if (problems != nullptr) {
+        problems->insert(problems->end(), listings.errors().begin(), listings.errors().end());
+    }
+    return listings.errors().empty();
 }
 
 bool ArchiveSessionSet::searchAllSessions(const std::string& text,
@@ -306,7 +400,10 @@ bool ArchiveSessionSet::searchAllSessions(const std::string& text,
     RecordListings listings(*this);
     std::vector<std::string> locations;
     collectLocationNames(listings, locations);
-    bool allRead = true;
+    bool allRead = listings.errors().empty();
+    if (problems != nullptr) {
+        problems->insert(problems->end(), listings.errors().begin(), listings.errors().end());
+    }
     for (const std::string& location : locations) {
         const int index = listings.rootIndexFor(location);
         if (index < 0) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "SessionDateEntry.h"
+#include "SessionListEntry.h"
 #include "SessionSearchHit.h"
 
 // The archives under the configured root paths and the sessions they hold.
@@ -59,12 +60,22 @@ public:
                           const std::string& locationName, int year, int month, int day,
                           const std::string& kind, int channelNumber) const;
 
+    // Replaces `sessions` with every session of every location, with its channel count,
+    // locations and days in the order of getAllLocationNames and getAllDatesForLocationName.
+    // Each Databases directory and each day directory is listed once, however many locations
+    // share it. Records whose name carries no valid day are skipped and described in
+    // `problems`, when given. False when some Databases directory could not be read (also
+    // described): the sessions of the other roots are there all the same.
+    bool listAllSessions(std::vector<SessionListEntry>& sessions,
+                         std::vector<std::string>* problems = nullptr) const;
+
     // Reads the record of every session of every location and replaces `hits` with one hit per
     // session holding annotations whose event contains `text` (case-sensitive), locations and
     // days in the order of getAllLocationNames and getAllDatesForLocationName. Records that
     // might hold a match but cannot be read are skipped and described in `problems`, when given
-    // (see JexSession::findInRecord). False when some record was skipped, so that the hits may
-    // be incomplete; the hits of the other records are there all the same.
+    // (see JexSession::findInRecord), as are Databases directories that cannot be read. False
+    // when some record was skipped, so that the hits may be incomplete; the hits of the other
+    // records are there all the same.
     bool searchAllSessions(const std::string& text, std::vector<SessionSearchHit>& hits,
                            std::vector<std::string>* problems = nullptr) const;
 
@@ -80,6 +91,7 @@ public:
 
 private:
     class RecordListings;
+    class DayListings;
     struct RecordName;
 
     bool isArchiveRoot(const std::string& directory) const;

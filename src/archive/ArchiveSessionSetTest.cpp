@@ -151,6 +151,48 @@ TEST_F(ArchiveSessionSetTest, CountsDenseChannelsOfTheLocationAndListsItsFiles) 
     EXPECT_EQ(ArchiveSessionSet::dayDirectory("/r", 7, 2010, 3, 5), "/r/007/20100305");
 }
 
+TEST_F(ArchiveSessionSetTest, ListsEverySessionOnceWithTheChannelsEachCallWouldCount) {
+    TestArchiveBuilder north(scratch_.file("north"));
+    TestArchiveBuilder south(scratch_.file("south"));
+    record(north, "COURT1", 15);
+    record(north, "COURT1", 16);
+    record(north, "COURT2", 15);
+    record(south, "court1", 15);  // a location of north, whatever its case: north's it stays
+    record(south, "COURT3", 15);
+    north.addRawRecord("COURT9.xml", "<database/>");
+    // COURT1 and COURT2 share day directories; COURT2's channel 001 is sealed.
+    north.addSessionMedia("COURT1", 2010, 3, 15, 3, kNine);
+    north.addMediaFile("COURT2", 2010, 3, 15, 0, "mp3", kNine);
+    north.addMediaFile("COURT2", 2010, 3, 15, 1, "sealedAudio", kNine, "part");
+    north.addMediaFile("COURT2", 2010, 3, 15, 3, "mp3", kNine);  // after a gap: not counted
+    south.addSessionMedia("COURT3", 2010, 3, 15, 1, kNine);
+    // Links back into the day directory are entered once.
+    const std::string day = ArchiveSessionSet::dayDirectory(north.recordingsPath(), 0, 2010, 3, 15);
+    fs::create_directory_symlink(".", day + "/a");
+    fs::create_directory_symlink(".", day + "/b");
+
+    const ArchiveSessionSet set(scratch_.path());
+    std::vector<SessionListEntry> sessions;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(set.listAllSessions(sessions, &problems));
+    std::vector<std::string> listed;
+    for (const SessionListEntry& session : sessions) {
+        listed.push_back(session.locationName + " " + session.date.text + " " +
+                         fs::path(session.root).filename().string() + " " +
+                         std::to_string(session.channels));
+        EXPECT_EQ(session.channels,
+                  set.countNumberedDirectories(set.recordingsPath(session.root), session.date.year,
+                                               session.date.month, session.date.day,
+                                               session.locationName));
+    }
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{"COURT1 03/15/2010 north 3", "COURT1 03/16/2010 north 0",
+                                        "COURT2 03/15/2010 north 2", "COURT3 03/15/2010 south 1"}));
+    // The record name without a day.
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("COURT9.xml"), std::string::npos) << problems[0];
+}
+
 TEST_F(ArchiveSessionSetTest, SearchesEverySessionAndReportsUnreadableRecords) {
     TestArchiveBuilder north(scratch_.file("north"));
     TestArchiveBuilder south(scratch_.file("south"));

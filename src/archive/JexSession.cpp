@@ -14,6 +14,7 @@
 #include "FileIo.h"
 #include "KorvalisAnnotationsPacker.h"
 #include "WallClockTime.h"
+#include "XmlPacker.h"
 #include "XmlTextParser.h"
 
 namespace {
@@ -163,11 +164,14 @@ JexSession::RecordState JexSession::readRecordText(const std::string& text) {
     return state_ = RecordState::kLoaded;
 }
 
-bool JexSession::parseRecord(const std::string& text, const std::string* eventFilter,
+bool JexSession::parseRecord(const std::string& bytes, const std::string* eventFilter,
                              std::vector<JexAnnotation>& annotations, std::string& location,
                              std::string& date, std::string& error) {
+    // Texts are UTF-8 in memory, whatever the record was written in.
+    std::string text;
     TiXmlDocument document;
-    if (!XmlTextParser::parse(text, document, &error)) {
+    if (!XmlTextParser::toUtf8(bytes, text, &error) ||
+        !XmlTextParser::parse(text, document, &error)) {
         return false;
     }
     const TiXmlElement* database = document.FirstChildElement();
@@ -228,11 +232,18 @@ JexSession::RecordState JexSession::findInRecord(const std::string& recordPath,
     if (!identify(recordPath).exists) {
         return RecordState::kMissing;
     }
-    std::string bytes;
+    std::string raw;
     std::string reason;
-    if (!FileIo::readWholeFile(recordPath, bytes, kMaximumRecordBytes, &reason)) {
+    if (!FileIo::readWholeFile(recordPath, raw, kMaximumRecordBytes, &reason)) {
         error = "The session record " + recordPath + " could not be read: " + reason + ".";
         return RecordState::kUnreadable;
+    }
+    // The text is searched for as the reader will decode it.
+    std::string bytes;
+    if (!XmlTextParser::toUtf8(raw, bytes, &reason)) {
+        error = "The session record " + recordPath +
+                " is not a readable session record: " + reason + ".";
+        return RecordState::kMalformed;
     }
     if (!recordMayHoldEvent(bytes, text)) {
         return RecordState::kLoaded;
@@ -260,9 +271,7 @@ std::string JexSession::recordText() const {
         annotation.packAsRecordElement(packer);
         list->InsertEndChild(*packer.annotationElement());
     }
-    TiXmlPrinter printer;
-    database.Accept(&printer);
-    return printer.Str();
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n" + XmlPacker::printXml(database);
 }
 
 void JexSession::setDatabasesDirectory(const std::string& databasesDirectory) {
@@ -317,7 +326,19 @@ bool JexSession::save(std::string* error) {
     if (!directory.empty()) {
         std::filesystem::create_directories(directory, code);
     }
-    const std::string text = recordText();
+    // The record is at least as long as the texts it holds: a cheap refusal before printing.
+    uint64_t textBytes = 0;
+    for (const JexAnnotation& annotation : annotations_) {
+        textBytes += annotation.event().size() + annotation.labelData().size() +
+                     annotation.user().size() + annotation.labelTitle().size();
+    }
+    const std::string text = textBytes > kMaximumSavedRecordBytes ? std::string() : recordText();
+    if (textBytes > kMaximumSavedRecordBytes || text.size() > kMaximumSavedRecordBytes) {
+        return refuseSave("The session record " + recordPath_ + " would be larger than " +
+                              std::to_string(kMaximumSavedRecordBytes >> 20) +
+                              " MB, more than a record may hold; it is left as it is.",
+                          error);
+    }
     std::string writeError;
     if (!FileIo::writeFileAtomically(recordPath_, text, &writeError)) {
         return refuseSave(

@@ -37,8 +37,12 @@ public:
         kMalformed,   // the file holds no readable session record
     };
 
-    // Larger records are refused rather than read (about 200000 annotations).
-    static constexpr uint64_t kMaximumRecordBytes = 64ull << 20;
+    // Larger records are refused rather than read.
+    static constexpr uint64_t kMaximumRecordBytes = 256ull << 20;
+    // Larger records are refused rather than saved (more than 200000 annotations with long
+    // events), so that every record this system writes reads back, by this system and by
+    // others that read twice as much.
+    static constexpr uint64_t kMaximumSavedRecordBytes = kMaximumRecordBytes / 2;
 
     JexSession(std::string locationName, int year, int month, int day);
     explicit JexSession(const JexSessionLabel& label);
@@ -65,14 +69,15 @@ public:
     // Writes the record anew from the list: crash-safe (a temporary file beside it, flushed,
     // renamed over it) and creating the Databases directory when missing. False, with the
     // reason in `error` and lastError(), when there is no record path, the record could not be
-    // read, it changed on disk since it was read, or the write failed; the file is then as it
-    // was.
+    // read, it changed on disk since it was read, it would be larger than
+    // kMaximumSavedRecordBytes, or the write failed; the file is then as it was.
     bool save(std::string* error = nullptr);
 
     // Reads a record from its text instead of a file (kLoaded or kMalformed only).
     RecordState readRecordText(const std::string& text);
-    // The record as save writes it: "database" (date, location) holding "annotations" holding
-    // one "annotation" element per annotation, printed by TinyXML.
+    // The record as save writes it: a UTF-8 XML declaration, then "database" (date, location)
+    // holding "annotations" holding one "annotation" element per annotation, in TinyXML's layout
+    // (XmlPacker::printXml). Records are read as UTF-8 unless they declare another encoding.
     std::string recordText() const;
 
     // Appends to `found` the annotations of the record at `recordPath` whose event contains
@@ -139,7 +144,7 @@ private:
     RecordState readFromDisk(bool& changed);
     // Reads the annotations of a record's text; with `eventFilter`, only those whose event
     // contains it. `location` and `date` receive the root's attributes.
-    static bool parseRecord(const std::string& text, const std::string* eventFilter,
+    static bool parseRecord(const std::string& bytes, const std::string* eventFilter,
                             std::vector<JexAnnotation>& annotations, std::string& location,
                             std::string& date, std::string& error);
     RecordState fail(RecordState state, const std::string& error);

@@ -44,6 +44,7 @@ TEST_F(JexSessionTest, WritesTheRecordInTheOrderThisSystemWritesIt) {
     session.setDatabasesDirectory(archive_.databasesPath());
     ASSERT_TRUE(session.save());
     EXPECT_EQ(readFile(session.recordPath()),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
               "<database date=\"20100315\" location=\"COURT1\">\n"
               "    <annotations />\n"
               "</database>\n");
@@ -57,6 +58,7 @@ TEST_F(JexSessionTest, WritesTheRecordInTheOrderThisSystemWritesIt) {
     ASSERT_TRUE(session.save());
     EXPECT_EQ(
         readFile(session.recordPath()),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
         "<database date=\"20100315\" location=\"COURT1\">\n"
         "    <annotations>\n"
         "        <annotation ts=\"1268661600.000000\" displaytime=\"09:00:00 AM\" "
@@ -175,6 +177,35 @@ TEST_F(JexSessionTest, ADamagedRecordIsReportedAndNeverOverwritten) {
     }
 }
 
+TEST_F(JexSessionTest, LoadsEveryRecordSaveCanWrite) {
+    // A record of a little more than the former read limit (64 MiB) loads.
+    const std::string head =
+        "<database date=\"20100315\" location=\"COURT1\"><annotations>"
+        "<annotation ts=\"1268661600\">Court in session</annotation></annotations></database>";
+    const std::string path = archive_.addRawRecord("COURT1~20100315.xml", head);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        const std::string blanks(1 << 20, ' ');
+        for (int i = 0; i < 65; ++i) {
+            out << blanks;
+        }
+    }
+    JexSession large("COURT1", 2010, 3, 15);
+    ASSERT_EQ(large.load(archive_.databasesPath()), RecordState::kLoaded) << large.lastError();
+    EXPECT_EQ(large.annotationCount(), 1u);
+
+    // What could not be read back is not written: the record stays as it was.
+    static_assert(JexSession::kMaximumSavedRecordBytes <= JexSession::kMaximumRecordBytes / 2);
+    ASSERT_TRUE(large.save());
+    const std::string saved = readFile(path);
+    large.addAnnotation(TestArchiveBuilder::annotation(
+        kNine, "Clerk", std::string(JexSession::kMaximumSavedRecordBytes, 'x')));
+    std::string error;
+    EXPECT_FALSE(large.save(&error));
+    EXPECT_NE(error.find("would be larger than 128 MB"), std::string::npos) << error;
+    EXPECT_EQ(readFile(path), saved);
+}
+
 TEST_F(JexSessionTest, AMissingRecordIsAnEmptySessionThatSaveCreates) {
     JexSession session("COURT9", 2010, 3, 15);
     EXPECT_EQ(session.load(archive_.databasesPath()), RecordState::kMissing);
@@ -258,6 +289,101 @@ TEST_F(JexSessionTest, ReloadReportsChangesAndSaveRespectsOtherWriters) {
     JexSession neverLoaded("COURT1", 2010, 3, 15);
     EXPECT_EQ(neverLoaded.reload(changed), RecordState::kNotRead);
     EXPECT_FALSE(neverLoaded.lastError().empty());
+}
+
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool isUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        int length = c < 0x80                 ? 1
+                     : c >= 0xC2 && c <= 0xDF ? 2
+                     : c >= 0xE0 && c <= 0xEF ? 3
+                     : c >= 0xF0 && c <= 0xF4 ? 4
+                                              : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        const auto second = static_cast<unsigned char>(text[i + (length > 1 ? 1 : 0)]);
+        if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) ||
+            (c == 0xF0 && second < 0x90) || (c == 0xF4 && second > 0x8F)) {
+            return false;
+        }
+        for (int k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+TEST_F(JexSessionTest, TextKeepsItsCharactersThroughLoadAndSave) {
+    const std::string cafe = "Caf\xC3\xA9";
+    const std::string euro = "\xE2\x82\xAC";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string event;
+    } kRecords[] = {
+        {"undeclared UTF-8 with character references",
+         "<database date=\"20100315\" location=\"COURT1\"><annotations>"
+         "<annotation ts=\"1268661600\" labeldata=\"Ren\xC3\xA9"
+         "e\">Caf\xC3\xA9 &#233; &#8364;"
+         "</annotation></annotations></database>",
+         cafe + " \xC3\xA9 " + euro},
+        {"declared ISO-8859-1",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+         "<database date=\"20100315\" location=\"COURT1\"><annotations>"
+         "<annotation ts=\"1268661600\" labeldata=\"Ren\xE9"
+         "e\">Caf\xE9 &#233; &#8364;"
+         "</annotation></annotations></database>",
+         cafe + " \xC3\xA9 " + euro},
+        {"text that is a character reference, spelled out",
+         "<database><annotations><annotation labeldata=\"Ren\xC3\xA9"
+         "e\">&amp;#x41; &amp;#65;"
+         "</annotation></annotations></database>",
+         "&#x41; &#65;"},
+    };
+    for (const auto& record : kRecords) {
+        SCOPED_TRACE(record.name);
+        const std::string path = archive_.addRawRecord("COURT1~20100315.xml", record.bytes);
+        JexSession session("COURT1", 2010, 3, 15);
+        ASSERT_EQ(session.load(archive_.databasesPath()), RecordState::kLoaded)
+            << session.lastError();
+        ASSERT_EQ(session.annotationCount(), 1u);
+        EXPECT_EQ(session.annotations()[0].event(), record.event);
+        EXPECT_EQ(session.annotations()[0].labelData(),
+                  "Ren\xC3\xA9"
+                  "e");
+
+        ASSERT_TRUE(session.save());
+        const std::string saved = readFile(path);
+        EXPECT_TRUE(isUtf8(saved)) << saved;
+        EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n", 0), 0u) << saved;
+        JexSession again("COURT1", 2010, 3, 15);
+        ASSERT_EQ(again.load(archive_.databasesPath()), RecordState::kLoaded);
+        EXPECT_EQ(again.annotations()[0].event(), record.event);
+        EXPECT_EQ(again.annotations()[0].labelData(),
+                  "Ren\xC3\xA9"
+                  "e");
+        EXPECT_EQ(again.recordText(), saved);
+    }
+
+    // Bytes that are not UTF-8 in a record that names no other encoding are read as the
+    // Windows code page the recorder wrote; a named encoding nobody knows is refused.
+    archive_.addRawRecord("COURT1~20100315.xml",
+                          "<database><annotations><annotation>Caf\xE9 \x80 "
+                          "\xE2\x82\xAC</annotation></annotations></database>");
+    JexSession legacy("COURT1", 2010, 3, 15);
+    ASSERT_EQ(legacy.load(archive_.databasesPath()), RecordState::kLoaded);
+    EXPECT_EQ(legacy.annotations()[0].event(), cafe + " " + euro + " " + euro);
+    archive_.addRawRecord("COURT1~20100315.xml",
+                          "<?xml version=\"1.0\" encoding=\"X-UNHEARD-OF\"?><database/>");
+    JexSession unknown("COURT1", 2010, 3, 15);
+    EXPECT_EQ(unknown.load(archive_.databasesPath()), RecordState::kMalformed);
+    EXPECT_NE(unknown.lastError().find("X-UNHEARD-OF"), std::string::npos) << unknown.lastError();
 }
 
 TEST_F(JexSessionTest, EditsAndFindsAnnotations) {

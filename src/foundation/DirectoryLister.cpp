@@ -1,8 +1,12 @@
 #include "DirectoryLister.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <set>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -12,19 +16,34 @@ unsigned char upper(unsigned char c) {
     return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c;
 }
 
-void collectFiles(const std::string& directory, std::vector<DirectoryEntry>& files, int depth) {
-    // Symbolic links to directories are followed; the depth bound stops link cycles.
-    constexpr int kMaximumDepth = 64;
-    for (DirectoryEntry& entry : DirectoryLister::list(directory)) {
-        if (entry.isDirectory) {
-            if (depth < kMaximumDepth) {
-                collectFiles(entry.path, files, depth + 1);
-            }
-        } else if (entry.isRegularFile) {
-            files.push_back(std::move(entry));
+// Walks the files below a directory depth first, entering each directory once.
+class FileWalk {
+public:
+    explicit FileWalk(const std::function<bool(const DirectoryEntry&)>& visit) : visit_(visit) {}
+
+    // False once the visitor asked to stop.
+    bool walk(const std::string& directory) {
+        struct stat status {};
+        if (::stat(directory.c_str(), &status) != 0 ||
+            !entered_.insert({status.st_dev, status.st_ino}).second) {
+            return true;
         }
+        for (const DirectoryEntry& entry : DirectoryLister::list(directory)) {
+            if (entry.isDirectory) {
+                if (!walk(entry.path)) {
+                    return false;
+                }
+            } else if (entry.isRegularFile && !visit_(entry)) {
+                return false;
+            }
+        }
+        return true;
     }
-}
+
+private:
+    const std::function<bool(const DirectoryEntry&)>& visit_;
+    std::set<std::pair<dev_t, ino_t>> entered_;
+};
 
 }  // namespace
 
@@ -87,6 +106,14 @@ std::vector<DirectoryEntry> DirectoryLister::list(const std::string& directory,
 
 std::vector<DirectoryEntry> DirectoryLister::listRecursively(const std::string& directory) {
     std::vector<DirectoryEntry> files;
-    collectFiles(directory, files, 0);
+    visitFilesRecursively(directory, [&files](const DirectoryEntry& entry) {
+        files.push_back(entry);
+        return true;
+    });
     return files;
+}
+
+void DirectoryLister::visitFilesRecursively(
+    const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
+    FileWalk(visit).walk(directory);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,13 @@ public:
     static std::vector<DirectoryEntry> list(const std::string& directory,
                                             std::string* error = nullptr);
     // Every regular file below `directory`, depth first, each directory's entries sorted.
+    // Symbolic links to directories are followed, but each directory (told apart by device and
+    // inode) is entered once, under the first name met, so link cycles end.
     static std::vector<DirectoryEntry> listRecursively(const std::string& directory);
+    // Calls `visit` for the regular files listRecursively would return, in the same order, until
+    // it returns false; nothing below is listed after that.
+    static void visitFilesRecursively(const std::string& directory,
+                                      const std::function<bool(const DirectoryEntry&)>& visit);
     // True when a sorts before b in listing order.
     static bool sortsBefore(const std::string& a, const std::string& b);
     // `directory` joined with `name` by exactly one "/".

@@ -65,6 +65,27 @@ TEST_F(DirectoryListerTest, ListsFilesRecursivelyDepthFirst) {
     EXPECT_EQ(paths, (std::vector<std::string>{"a/deeper/y.mp3", "a/z.mp3", "b.mp3", "c/x.mp3"}));
 }
 
+TEST_F(DirectoryListerTest, FollowsEachDirectoryOnceWhateverTheLinksSay) {
+    touch("day/COURT1~4b9e1a40~0~0~0~0.mp3");
+    touch("day/sub/COURT1~4b9e1a41~0~0~0~0.mp3");
+    // A link back to the directory itself, and a second name for a subdirectory.
+    fs::create_directory_symlink(".", root_ / "day/loop");
+    fs::create_directory_symlink("sub", root_ / "day/alias");
+    std::vector<std::string> paths;
+    for (const auto& entry : DirectoryLister::listRecursively((root_ / "day").string())) {
+        paths.push_back(fs::path(entry.path).lexically_relative(root_ / "day").string());
+    }
+    // "alias" sorts before "sub": the subdirectory is listed under the first name met.
+    EXPECT_EQ(paths, (std::vector<std::string>{"alias/COURT1~4b9e1a41~0~0~0~0.mp3",
+                                               "COURT1~4b9e1a40~0~0~0~0.mp3"}));
+
+    // Two links back to the same directory once made the listing exponential.
+    fs::create_directory_symlink(".", root_ / "day/a");
+    fs::create_directory_symlink(".", root_ / "day/b");
+    fs::create_directory_symlink("..", root_ / "day/sub/up");
+    EXPECT_EQ(DirectoryLister::listRecursively((root_ / "day").string()).size(), 2u);
+}
+
 TEST(DirectoryListerJoinTest, JoinsWithOneSlash) {
     EXPECT_EQ(DirectoryLister::join("/a", "b"), "/a/b");
     EXPECT_EQ(DirectoryLister::join("/a/", "b"), "/a/b");

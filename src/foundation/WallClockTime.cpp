@@ -201,9 +201,13 @@ bool WallClockTime::isEarlier(const WallClockTime& a, const WallClockTime& b) {
 }
 
 int32_t WallClockTime::localOffsetFromUtcSeconds() {
-    const std::time_t now = std::time(nullptr);
+    return localOffsetFromUtcSecondsAt(static_cast<uint32_t>(std::time(nullptr)));
+}
+
+int32_t WallClockTime::localOffsetFromUtcSecondsAt(uint32_t epochSecondsUtc) {
+    const auto instant = static_cast<std::time_t>(epochSecondsUtc);
     std::tm local{};
-    if (localtime_r(&now, &local) == nullptr) {
+    if (localtime_r(&instant, &local) == nullptr) {
         return 0;
     }
     return static_cast<int32_t>(local.tm_gmtoff);

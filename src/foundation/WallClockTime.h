@@ -52,6 +52,9 @@ public:
     static bool isEarlier(const WallClockTime& a, const WallClockTime& b);
     // The machine's present UTC-to-local offset in whole seconds (need not be whole hours).
     static int32_t localOffsetFromUtcSeconds();
+    // The machine's UTC-to-local offset in force at the instant `epochSecondsUtc` (summer time
+    // or not, as the zone's rules say for that day), in whole seconds.
+    static int32_t localOffsetFromUtcSecondsAt(uint32_t epochSecondsUtc);
 
     // Rounds non-negative seconds to the nearest microsecond, as printed with six decimals.
     static void splitSeconds(double seconds, uint32_t& wholeSeconds, uint32_t& microseconds);

@@ -190,6 +190,15 @@ TEST(WallClockTimeTest, MachineOffsetFollowsTheZone) {
     EXPECT_EQ(WallClockTime::localOffsetFromUtcSeconds(), 0);
 }
 
+TEST(WallClockTimeTest, OffsetAtAnInstantIsTheOneInForceThen) {
+    ScopedTimeZone zone("America/New_York");
+    EXPECT_EQ(WallClockTime::localOffsetFromUtcSecondsAt(1270305000), -4 * 3600);  // 2010-04-03
+    EXPECT_EQ(WallClockTime::localOffsetFromUtcSecondsAt(1262340000), -5 * 3600);  // 2010-01-01
+    // Summer time began at 2010-03-14 07:00 UTC.
+    EXPECT_EQ(WallClockTime::localOffsetFromUtcSecondsAt(1268549999), -5 * 3600);
+    EXPECT_EQ(WallClockTime::localOffsetFromUtcSecondsAt(1268550000), -4 * 3600);
+}
+
 TEST(WallClockTimeTest, DefaultIsNow) {
     const std::time_t before = std::time(nullptr);
     WallClockTime now;

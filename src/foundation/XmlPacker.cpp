@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "FileIo.h"
+#include "Utf8Text.h"
 #include "XmlTextParser.h"
 
 namespace {
@@ -19,13 +20,171 @@ int textToInt(const std::string& text) {
     return static_cast<int>(static_cast<uint32_t>(std::strtoll(text.c_str(), nullptr, 10)));
 }
 
+// Appends `text` as XML character data or attribute value. In element text, TinyXML drops
+// blanks at either end and collapses runs of them, but keeps those written as references:
+// `keepBlanks` writes such blanks that way.
+void appendEscaped(std::string& out, std::string_view text, bool keepBlanks = false) {
+    std::string repaired;
+    Utf8Text::appendRepaired(repaired, text);
+    const std::string_view characters = repaired;
+    size_t position = 0;
+    char32_t c = 0;
+    while (position < characters.size()) {
+        const size_t length = Utf8Text::characterLength(characters, position, c);
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            case '\t':
+                out += "&#x09;";
+                break;
+            case '\n':
+                out += "&#x0A;";
+                break;
+            case '\r':
+                out += "&#x0D;";
+                break;
+            case ' ':
+                if (keepBlanks && (position == 0 || position + 1 == characters.size() ||
+                                   characters[position - 1] == ' ')) {
+                    out += "&#x20;";
+                } else {
+                    out += ' ';
+                }
+                break;
+            default:
+                if (c < 0x20 || c == 0xFFFE || c == 0xFFFF) {
+                    Utf8Text::append(out, 0xFFFD);
+                } else {
+                    out.append(characters.substr(position, length));
+                }
+        }
+        position += length;
+    }
+}
+
+// TinyXML's default printing (TiXmlPrinter) with conforming escapes.
+class ConformingPrinter : public TiXmlVisitor {
+public:
+    const std::string& text() const { return out_; }
+
+    bool VisitEnter(const TiXmlElement& element, const TiXmlAttribute* attribute) override {
+        indent();
+        out_ += '<';
+        appendEscaped(out_, element.ValueStr());
+        for (; attribute != nullptr; attribute = attribute->Next()) {
+            // Quoted as TinyXML quotes: in apostrophes when the value holds a quote.
+            const char quote = attribute->ValueStr().find('"') == std::string::npos ? '"' : '\'';
+            out_ += ' ';
+            appendEscaped(out_, attribute->NameTStr());
+            out_ += '=';
+            out_ += quote;
+            appendEscaped(out_, attribute->ValueStr());
+            out_ += quote;
+        }
+        const TiXmlNode* first = element.FirstChild();
+        if (first == nullptr) {
+            out_ += " />\n";
+        } else {
+            out_ += '>';
+            const TiXmlText* text = first->ToText();
+            simpleText_ = text != nullptr && element.LastChild() == first && !text->CDATA();
+            if (!simpleText_) {
+                out_ += '\n';
+            }
+        }
+        ++depth_;
+        return true;
+    }
+
+    bool VisitExit(const TiXmlElement& element) override {
+        --depth_;
+        if (element.FirstChild() != nullptr) {
+            if (simpleText_) {
+                simpleText_ = false;
+            } else {
+                indent();
+            }
+            out_ += "</";
+            appendEscaped(out_, element.ValueStr());
+            out_ += ">\n";
+        }
+        return true;
+    }
+
+    bool Visit(const TiXmlText& text) override {
+        if (text.CDATA()) {
+            indent();
+            out_ += "<![CDATA[";
+            Utf8Text::appendRepaired(out_, text.ValueStr());
+            out_ += "]]>\n";
+        } else if (simpleText_) {
+            appendEscaped(out_, text.ValueStr(), true);
+        } else {
+            indent();
+            appendEscaped(out_, text.ValueStr(), true);
+            out_ += '\n';
+        }
+        return true;
+    }
+
+    bool Visit(const TiXmlDeclaration& declaration) override {
+        TIXML_STRING printed;
+        declaration.Print(nullptr, 0, &printed);
+        raw(printed);
+        return true;
+    }
+
+    bool Visit(const TiXmlComment& comment) override {
+        raw("<!--" + comment.ValueStr() + "-->");
+        return true;
+    }
+
+    bool Visit(const TiXmlUnknown& unknown) override {
+        raw("<" + unknown.ValueStr() + ">");
+        return true;
+    }
+
+private:
+    void indent() {
+        for (int i = 0; i < depth_; ++i) {
+            out_ += "    ";
+        }
+    }
+    void raw(const std::string& text) {
+        indent();
+        Utf8Text::appendRepaired(out_, text);
+        out_ += '\n';
+    }
+
+    std::string out_;
+    int depth_ = 0;
+    bool simpleText_ = false;
+};
+
 std::string printElement(const TiXmlElement& element) {
-    TiXmlPrinter printer;
-    element.Accept(&printer);
-    return printer.Str();
+    return XmlPacker::printXml(element);
 }
 
 }  // namespace
+
+std::string XmlPacker::printXml(const TiXmlNode& node) {
+    ConformingPrinter printer;
+    node.Accept(&printer);
+    return printer.text();
+}
 
 void XmlPacker::ElementDeleter::operator()(TiXmlElement* element) const {
     delete element;

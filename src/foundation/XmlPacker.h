@@ -6,10 +6,12 @@
 #include "ObjectPacker.h"
 
 class TiXmlElement;
+class TiXmlNode;
 
 // Packs a record as an XML element tree: the root element is named after the packer and every
-// field becomes a child element holding its value as text. The packed text is TinyXML's default
-// printing (four-blank indent, one element per line, no declaration).
+// field becomes a child element holding its value as text. The packed text has the layout of
+// TinyXML's default printing (four-blank indent, one element per line, no declaration) and is
+// UTF-8 that any XML reader reads as the same characters (see printXml).
 class XmlPacker : public ObjectPacker {
 public:
     // Starts with an empty root element of that name, ready to be packed into.
@@ -47,6 +49,14 @@ public:
 
     // The printed XML of the current record ("" when there is none).
     std::string packedText() const;
+
+    // `node` and everything below it printed in TinyXML's default layout, as well-formed UTF-8:
+    // markup characters, tabs and line breaks are escaped everywhere (TinyXML lets "&#x" through
+    // unescaped), as are the blanks of element text that TinyXML would drop or collapse (at
+    // either end, or after another); bytes that are no part of a UTF-8 character are read as
+    // code page 1252, and characters XML cannot carry (other control characters, U+FFFE,
+    // U+FFFF) become U+FFFD.
+    static std::string printXml(const TiXmlNode& node);
 
 protected:
     // The root element, or null when there is no record (after an unparsable read).

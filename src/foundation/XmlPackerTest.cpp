@@ -52,6 +52,34 @@ TEST(XmlPackerTest, PrintsEveryValueTypeAsTinyXmlDoes) {
               "</galewickconfiguration>\n");
 }
 
+TEST(XmlPackerTest, PrintsWhatAnyXmlReaderReadsAsTheSameCharacters) {
+    XmlPacker packer("record");
+    const std::string spelled = "&#x41; &#65; &amp;";
+    const std::string blanks = "  two  blanks\tand a tab ";
+    packer.pack("spelled", spelled);
+    packer.pack("blanks", blanks);
+    packer.pack("controls", std::string("a\x1B[31m\x01"
+                                        "b\x7F"));
+    packer.pack("bytes", std::string("Caf\xE9 \x80 \xC3\xA9"));
+    const std::string printed = packer.packedText();
+    EXPECT_EQ(printed,
+              "<record>\n"
+              "    <spelled>&amp;#x41; &amp;#65; &amp;amp;</spelled>\n"
+              "    <blanks>&#x20;&#x20;two &#x20;blanks&#x09;and a tab&#x20;</blanks>\n"
+              "    <controls>a\xEF\xBF\xBD[31m\xEF\xBF\xBD"
+              "b\x7F</controls>\n"
+              "    <bytes>Caf\xC3\xA9 \xE2\x82\xAC \xC3\xA9</bytes>\n"
+              "</record>\n");
+    XmlPacker reader("record");
+    reader.beginUnpacking(messageOf(printed));
+    std::string value;
+    ASSERT_TRUE(reader.unpack("spelled", value));
+    EXPECT_EQ(value, spelled);
+    value.clear();
+    ASSERT_TRUE(reader.unpack("blanks", value));
+    EXPECT_EQ(value, blanks);
+}
+
 TEST(XmlPackerTest, UnpacksWhatWasPacked) {
     XmlPacker packer("record");
     packer.pack("c", 'q');

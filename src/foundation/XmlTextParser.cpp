@@ -1,11 +1,15 @@
 #include "XmlTextParser.h"
 
+#include <iconv.h>
 #include <string.h>
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "Utf8Text.h"
 
 namespace {
 
@@ -62,10 +66,6 @@ public:
         : text_(text.substr(0, std::min(text.size(), text.find('\0')))) {}
 
     int scan(std::string* error) {
-        static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-        if (text_.substr(0, 3) == kByteOrderMark) {
-            encoding_ = Encoding::kUtf8;
-        }
         int depth = 0;
         int deepest = 0;
         size_t position = 0;
@@ -76,7 +76,7 @@ public:
             } else if (startsWith(position, "<![CDATA[")) {
                 position = findAfter(position + 9, "]]>");
             } else if (startsWithIgnoringCase(position, "<?xml")) {
-                position = skipDeclaration(position + 5, depth == 0);
+                position = skipDeclaration(position + 5);
             } else if (startsWith(position, "</")) {
                 position = skipUnknown(position + 2);
                 depth = std::max(depth - 1, 0);
@@ -105,9 +105,6 @@ public:
     }
 
 private:
-    // TinyXML reads text in UTF-8 after a byte order mark or a declaration naming UTF-8 (or no
-    // encoding), byte by byte otherwise.
-    enum class Encoding { kUnknown, kUtf8, kLegacy };
     static constexpr size_t kRefused = std::string_view::npos;
 
     unsigned char at(size_t position) const {
@@ -131,16 +128,11 @@ private:
         }
         return position;
     }
-    // The next character after the one at `position`, as TinyXML steps through text.
-    size_t nextCharacter(size_t position) const {
-        return position + (encoding_ == Encoding::kUtf8 ? utf8Length(at(position)) : 1);
-    }
+    // The next character after the one at `position`, as TinyXML steps through UTF-8 text.
+    size_t nextCharacter(size_t position) const { return position + utf8Length(at(position)); }
 
     // The next '<' that TinyXML meets while reading text from `position`.
     size_t nextMarkup(size_t position) const {
-        if (encoding_ != Encoding::kUtf8) {
-            return std::min(text_.find('<', position), text_.size());
-        }
         while (position < text_.size() && text_[position] != '<') {
             position = nextCharacter(position);
         }
@@ -210,7 +202,13 @@ private:
     // From the element name to the end of its start tag.
     size_t skipElementTag(size_t position, bool& opensElement) {
         position = skipName(position);
-        for (;;) {
+        for (int attributes = 0;; ++attributes) {
+            if (attributes > XmlTextParser::kMaximumAttributesPerElement) {
+                reason_ = "an element has more than " +
+                          std::to_string(XmlTextParser::kMaximumAttributesPerElement) +
+                          " attributes";
+                return kRefused;
+            }
             position = skipSpace(position);
             const unsigned char c = at(position);
             if (c == '>') {
@@ -237,10 +235,8 @@ private:
 
     // TinyXML reads the declaration's version, encoding and standalone values as quoted
     // attributes and steps over anything else word by word, ending at the first '>' it meets
-    // between them. Followed exactly, so that both end in the same place. A declaration at the
-    // top level sets the encoding of everything after it while none is known yet.
-    size_t skipDeclaration(size_t position, bool topLevel) {
-        std::string_view encodingName;
+    // between them. Followed exactly, so that both end in the same place.
+    size_t skipDeclaration(size_t position) {
         for (;;) {
             if (at(position) == '>') {
                 break;
@@ -251,16 +247,12 @@ private:
                 reason_ = "the XML declaration is malformed";
                 return kRefused;
             }
-            const bool isEncoding = startsWithIgnoringCase(position, "encoding");
-            if (isEncoding || startsWithIgnoringCase(position, "version") ||
+            if (startsWithIgnoringCase(position, "encoding") ||
+                startsWithIgnoringCase(position, "version") ||
                 startsWithIgnoringCase(position, "standalone")) {
-                std::string_view value;
-                position = skipAttribute(position, &value);
+                position = skipAttribute(position);
                 if (position == kRefused) {
                     return kRefused;
-                }
-                if (isEncoding) {
-                    encodingName = value;
                 }
             } else {
                 while (at(position) != 0 && at(position) != '>' && !isSpace(at(position))) {
@@ -271,19 +263,6 @@ private:
                     ++position;
                 }
             }
-        }
-        if (topLevel && encoding_ == Encoding::kUnknown) {
-            // TinyXML decides on the value with its entities resolved; such values are refused.
-            if (std::any_of(encodingName.begin(), encodingName.end(), [](char c) {
-                    return c == '&' || static_cast<unsigned char>(c) >= 127;
-                })) {
-                reason_ = "the XML declaration names an unreadable encoding";
-                return kRefused;
-            }
-            encoding_ = encodingName.empty() || hasPrefixIgnoringCase(encodingName, "utf-8") ||
-                                hasPrefixIgnoringCase(encodingName, "utf8")
-                            ? Encoding::kUtf8
-                            : Encoding::kLegacy;
         }
         return position + 1;
     }
@@ -297,9 +276,99 @@ private:
     }
 
     std::string_view text_;
-    Encoding encoding_ = Encoding::kUnknown;
     std::string reason_;
 };
+
+// Where the encoding name of a declaration at the start of the text lies, if there is one.
+struct DeclaredEncoding {
+    size_t nameStart = 0;
+    size_t nameLength = 0;
+    size_t declarationEnd = 0;  // after its '>'
+};
+
+bool findDeclaredEncoding(std::string_view text, DeclaredEncoding& found) {
+    size_t position = 0;
+    while (position < text.size() && isSpace(static_cast<unsigned char>(text[position]))) {
+        ++position;
+    }
+    if (!hasPrefixIgnoringCase(text.substr(position), "<?xml") || position + 5 >= text.size() ||
+        !isSpace(static_cast<unsigned char>(text[position + 5]))) {
+        return false;
+    }
+    const size_t end = text.find('>', position);
+    if (end == std::string_view::npos) {
+        return false;
+    }
+    for (size_t i = position + 5; i + 8 < end; ++i) {
+        if (!isSpace(static_cast<unsigned char>(text[i - 1])) ||
+            !hasPrefixIgnoringCase(text.substr(i), "encoding")) {
+            continue;
+        }
+        size_t value = i + 8;
+        while (value < end && isSpace(static_cast<unsigned char>(text[value]))) {
+            ++value;
+        }
+        if (value >= end || text[value] != '=') {
+            return false;
+        }
+        ++value;
+        while (value < end && isSpace(static_cast<unsigned char>(text[value]))) {
+            ++value;
+        }
+        if (value >= end || (text[value] != '"' && text[value] != '\'')) {
+            return false;
+        }
+        const size_t close = text.find(text[value], value + 1);
+        if (close == std::string_view::npos || close > end) {
+            return false;
+        }
+        found = {value + 1, close - value - 1, end + 1};
+        return true;
+    }
+    return false;
+}
+
+// Converts `text` from `encoding` to UTF-8 with iconv.
+bool convertWithIconv(std::string_view text, const std::string& encoding, std::string& out,
+                      std::string* error) {
+    const iconv_t converter = ::iconv_open("UTF-8", encoding.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        if (error != nullptr) {
+            *error = "the XML declaration names the encoding '" + encoding +
+                     "', which is not known here";
+        }
+        return false;
+    }
+    std::string converted(text.size() * 4 + 16, '\0');
+    char* input = const_cast<char*>(text.data());
+    size_t inputLeft = text.size();
+    char* output = converted.data();
+    size_t outputLeft = converted.size();
+    bool ok =
+        ::iconv(converter, &input, &inputLeft, &output, &outputLeft) != static_cast<size_t>(-1) &&
+        ::iconv(converter, nullptr, nullptr, &output, &outputLeft) != static_cast<size_t>(-1);
+    ::iconv_close(converter);
+    converted.resize(converted.size() - outputLeft);
+    if (ok) {
+        out += converted;
+    }
+    // Key documents pass through here too: no copy is left behind.
+    ::explicit_bzero(converted.data(), converted.size());
+    if (!ok) {
+        if (error != nullptr) {
+            const size_t line = 1 + std::count(text.data(), static_cast<const char*>(input), '\n');
+            *error = "the text is not written in the encoding '" + encoding +
+                     "' its XML declaration names (line " + std::to_string(line) + ")";
+        }
+        return false;
+    }
+    return true;
+}
+
+bool isUtf8Name(std::string_view name) {
+    return name.empty() || (name.size() == 5 && hasPrefixIgnoringCase(name, "utf-8")) ||
+           (name.size() == 4 && hasPrefixIgnoringCase(name, "utf8"));
+}
 
 }  // namespace
 
@@ -307,10 +376,60 @@ int XmlTextParser::nestingDepth(std::string_view text, std::string* error) {
     return NestingScanner(text).scan(error);
 }
 
-bool XmlTextParser::parse(std::string_view text, TiXmlDocument& document, std::string* error) {
+namespace {
+
+// The text in UTF-8 when it declares another encoding; with `repair`, bytes that are no part of
+// a UTF-8 character are read as code page 1252, otherwise they are kept as they are.
+bool convertToUtf8(std::string_view text, std::string& utf8, std::string* error, bool repair) {
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    text = text.substr(0, std::min(text.size(), text.find('\0')));
+    utf8.clear();
+    utf8.reserve(text.size());
+    DeclaredEncoding declared;
+    if (text.substr(0, 3) == kByteOrderMark) {
+        text.remove_prefix(3);
+    } else if (findDeclaredEncoding(text, declared) &&
+               !isUtf8Name(text.substr(declared.nameStart, declared.nameLength))) {
+        // The declaration is ASCII; it now names what the text has become.
+        utf8.append(text.substr(0, declared.nameStart));
+        utf8.append("UTF-8");
+        utf8.append(
+            text.substr(declared.nameStart + declared.nameLength,
+                        declared.declarationEnd - declared.nameStart - declared.nameLength));
+        std::string converted;
+        if (!convertWithIconv(text.substr(declared.declarationEnd),
+                              std::string(text.substr(declared.nameStart, declared.nameLength)),
+                              converted, error)) {
+            utf8.clear();
+            return false;
+        }
+        utf8 += converted;
+        return true;
+    }
+    if (repair) {
+        Utf8Text::appendRepaired(utf8, text);
+    } else {
+        utf8.append(text);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool XmlTextParser::toUtf8(std::string_view text, std::string& utf8, std::string* error) {
+    return convertToUtf8(text, utf8, error, true);
+}
+
+bool XmlTextParser::parse(std::string_view original, TiXmlDocument& document, std::string* error) {
     document.Clear();
     document.ClearError();
+    std::string utf8;
+    if (!convertToUtf8(original, utf8, error, false)) {
+        return false;
+    }
+    const std::string_view text = utf8;
     if (nestingDepth(text, error) < 0) {
+        ::explicit_bzero(utf8.data(), utf8.size());
         return false;
     }
     // TinyXML would read on past a NUL byte in places; the check stopped at the first one. It also
@@ -323,13 +442,13 @@ bool XmlTextParser::parse(std::string_view text, TiXmlDocument& document, std::s
     // Without a tab size TinyXML skips tracking rows and columns (a tenth of its time); they are
     // tracked on a second pass when there is an error to place.
     document.SetTabSize(0);
-    document.Parse(padded.data());
+    document.Parse(padded.data(), nullptr, TIXML_ENCODING_UTF8);
     bool parsed = !document.Error();
     if (!parsed) {
         document.Clear();
         document.ClearError();
         document.SetTabSize(4);
-        document.Parse(padded.data());
+        document.Parse(padded.data(), nullptr, TIXML_ENCODING_UTF8);
         if (error != nullptr) {
             *error = std::string(document.ErrorDesc()) + " (line " +
                      std::to_string(document.ErrorRow()) + ", column " +
@@ -337,6 +456,7 @@ bool XmlTextParser::parse(std::string_view text, TiXmlDocument& document, std::s
         }
     }
     ::explicit_bzero(padded.data(), padded.size());
+    ::explicit_bzero(utf8.data(), utf8.size());
     return parsed;
 }
 

@@ -26,12 +26,13 @@ std::string repeated(const std::string& piece, int count) {
     return text;
 }
 
-// Checks the bound against what TinyXML builds from the same text.
+// Checks the bound against what TinyXML builds from the same text, read as UTF-8 as parse has it
+// read.
 void expectBoundHolds(const std::string& text) {
     const int bound = XmlTextParser::nestingDepth(text);
     ASSERT_GE(bound, 0) << text;
     TiXmlDocument document;
-    document.Parse(text.c_str());
+    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
     EXPECT_LE(treeDepth(&document), bound) << text;
 }
 
@@ -71,6 +72,25 @@ TEST(XmlTextParserTest, RefusesNestingDeeperThanTheLimitWithoutParsing) {
     EXPECT_EQ(packer.packedText(), "");
 }
 
+TEST(XmlTextParserTest, RefusesElementsWithMoreAttributesThanTheLimit) {
+    // TinyXML looks for every new attribute among those read before: quadratic in their number.
+    const auto element = [](int attributes) {
+        std::string text = "<annotation";
+        for (int i = 0; i < attributes; ++i) {
+            text += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+        }
+        return text + ">event</annotation>";
+    };
+    TiXmlDocument document;
+    std::string error;
+    EXPECT_TRUE(XmlTextParser::parse("<database>" + element(256) + "</database>", document));
+    EXPECT_FALSE(
+        XmlTextParser::parse("<database>" + element(100000) + "</database>", document, &error));
+    EXPECT_NE(error.find("more than 256 attributes"), std::string::npos) << error;
+    EXPECT_EQ(XmlTextParser::nestingDepth(element(257), &error), -1);
+    EXPECT_EQ(XmlTextParser::nestingDepth("<?xml version=\"1.0\"?>" + element(256)), 1);
+}
+
 TEST(XmlTextParserTest, RefusesMarkupTinyXmlCouldReadDifferently) {
     for (const char* text : {
              "<a x=\"<b>\"/>",                       // '<' inside an attribute value
@@ -80,7 +100,6 @@ TEST(XmlTextParserTest, RefusesMarkupTinyXmlCouldReadDifferently) {
              "<a><![CDATA[ open",                    // unterminated CDATA
              "<a x=\"open/>",                        // unterminated value
              "<!DOCTYPE a [<!ELEMENT a ANY>]><a/>",  // '<' inside a declaration
-             "<?xml encoding=\"UTF&#45;8\"?><a/>",   // encoding known only after entities
          }) {
         std::string error;
         EXPECT_EQ(XmlTextParser::nestingDepth(text, &error), -1) << text;
@@ -92,24 +111,71 @@ TEST(XmlTextParserTest, RefusesMarkupTinyXmlCouldReadDifferently) {
 }
 
 TEST(XmlTextParserTest, FollowsTinyXmlThroughUtf8Characters) {
-    // In UTF-8 mode (a declaration without encoding, or a byte order mark) TinyXML takes a lead
-    // byte and the bytes after it as one character, so "\xE0<!" is text, not a comment: the
-    // elements after it nest.
+    // TinyXML takes a lead byte and the bytes after it as one character, so "\xE0<!" is text,
+    // not a comment: the elements after it nest.
     const std::string hidden = "\xE0<!--" + repeated("<a>", 150) + "-->";
     std::string error;
     EXPECT_EQ(XmlTextParser::nestingDepth("<?xml version=\"1.0\"?><r>" + hidden, &error), -1);
     EXPECT_EQ(XmlTextParser::nestingDepth("\xEF\xBB\xBF<r>" + hidden), -1);
-    // Without a declaration, and with a single-byte encoding, the comment hides them.
-    EXPECT_EQ(XmlTextParser::nestingDepth("<r>" + hidden + "</r>"), 1);
-    EXPECT_EQ(XmlTextParser::nestingDepth("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>" +
-                                          hidden + "</r>"),
-              1);
+    EXPECT_EQ(XmlTextParser::nestingDepth("<r>" + hidden + "</r>"), -1);
     // A lead byte also swallows a closing quote: the value then runs on over the elements.
     EXPECT_EQ(XmlTextParser::nestingDepth("<?xml version=\"1.0\"?><r a=\"\xE0\"><b/></r>"), -1);
-    expectBoundHolds("<r a=\"\xE0\"><b/></r>");
-    // TinyXML skips byte order marks as blanks inside tags in UTF-8 mode; such tags are refused.
+    // TinyXML skips byte order marks as blanks inside tags; such tags are refused.
     EXPECT_EQ(XmlTextParser::nestingDepth("\xEF\xBB\xBF<r \xEF\xBB\xBF><b/></r>"), -1);
     expectBoundHolds("\xEF\xBB\xBF<r>\xEF\xBB\xBF<b/></r>");
+
+    // In a single-byte encoding that a declaration names the byte is a character of its own,
+    // and so it is after toUtf8 reads it as code page 1252: either way the comment hides the
+    // elements.
+    TiXmlDocument document;
+    EXPECT_FALSE(XmlTextParser::parse("<r>" + hidden + "</r>", document));
+    std::string repaired;
+    ASSERT_TRUE(XmlTextParser::toUtf8("<r>" + hidden + "</r>", repaired));
+    for (const std::string& text :
+         {repaired, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>" + hidden + "</r>"}) {
+        ASSERT_TRUE(XmlTextParser::parse(text, document, &error)) << error;
+        EXPECT_EQ(treeDepth(&document), 1);
+        EXPECT_STREQ(document.FirstChildElement()->GetText(), "\xC3\xA0");
+    }
+    // parse itself keeps bytes that are no UTF-8 as they are.
+    ASSERT_TRUE(XmlTextParser::parse("<r>caf\xE9 \xFF</r>", document));
+    EXPECT_STREQ(document.FirstChildElement()->GetText(), "caf\xE9 \xFF");
+}
+
+TEST(XmlTextParserTest, ReadsUtf8UnlessTheDeclarationNamesAnotherEncoding) {
+    const auto converted = [](const std::string& text) {
+        std::string utf8;
+        std::string error;
+        EXPECT_TRUE(XmlTextParser::toUtf8(text, utf8, &error)) << error;
+        return utf8;
+    };
+    EXPECT_EQ(converted("<a>Caf\xC3\xA9</a>"), "<a>Caf\xC3\xA9</a>");
+    EXPECT_EQ(converted("\xEF\xBB\xBF<a>\xE2\x82\xAC</a>"), "<a>\xE2\x82\xAC</a>");
+    // Stray bytes are code page 1252, whose unassigned bytes read as in ISO-8859-1.
+    EXPECT_EQ(converted("<a>\x80\x81\xE9\xC3</a>"), "<a>\xE2\x82\xAC\xC2\x81\xC3\xA9\xC3\x83</a>");
+    // A declared encoding converts the text and the declaration then names UTF-8, so that a
+    // second conversion changes nothing.
+    const std::string latin = converted("<?xml version='1.0' encoding='latin1' ?>\n<a>\xE9</a>");
+    EXPECT_EQ(latin, "<?xml version='1.0' encoding='UTF-8' ?>\n<a>\xC3\xA9</a>");
+    EXPECT_EQ(converted(latin), latin);
+    EXPECT_EQ(converted("<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>\x80</a>"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xE2\x82\xAC</a>");
+    EXPECT_EQ(converted("<?xml version=\"1.0\" encoding=\"utf-8\"?><a>\xE9</a>"),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?><a>\xC3\xA9</a>");
+
+    // Character references become UTF-8, whatever the encoding.
+    TiXmlDocument document;
+    ASSERT_TRUE(XmlTextParser::parse("<a>&#233;&#8364;&#x1F600;</a>", document));
+    EXPECT_STREQ(document.FirstChildElement()->GetText(), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+
+    std::string utf8 = "unchanged";
+    std::string error;
+    EXPECT_FALSE(XmlTextParser::toUtf8("<?xml encoding=\"UTF&#45;8\"?><a/>", utf8, &error));
+    EXPECT_NE(error.find("'UTF&#45;8', which is not known"), std::string::npos) << error;
+    EXPECT_FALSE(XmlTextParser::parse(
+        "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>\n\n<a>\xE9</a>", document, &error));
+    EXPECT_NE(error.find("not written in the encoding 'US-ASCII'"), std::string::npos) << error;
+    EXPECT_NE(error.find("(line 3)"), std::string::npos) << error;
 }
 
 TEST(XmlTextParserTest, ReportsTinyXmlErrorsWithTheirPlace) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "CommandLine.h"
 #include "JexSession.h"
 #include "KorvalisCommand.h"
+#include "TerminalText.h"
 
 namespace {
 
@@ -17,18 +19,22 @@ constexpr const char* kSessionsUsage =
     "Usage: korvalis sessions ROOTS\n\n"
     "Lists the archive roots found in or directly below the paths of ROOTS (separated by ';'),\n"
     "one 'root: PATH' line each, then every session: 'LOCATION YYYY-MM-DD channels=N'.\n"
-    "Session records whose names carry no valid day are reported on stderr and skipped.\n";
+    "Session records whose names carry no valid day are reported on stderr and skipped;\n"
+    "a Databases directory that cannot be read is reported and makes the exit status 1.\n"
+    "Control characters of names and texts are shown escaped (\\xHH).\n";
 
 constexpr const char* kAnnotationsUsage =
     "Usage: korvalis annotations ROOTS LOCATION YYYYMMDD [--html | --text]\n\n"
     "Prints the annotations of one session as text (the default) or as an HTML page, exactly\n"
-    "as the player exports them. ROOTS are archive paths separated by ';'.\n";
+    "as the player exports them. ROOTS are archive paths separated by ';'. Control characters\n"
+    "of the texts, other than tabs and line breaks, are shown escaped (\\xHH).\n";
 
 constexpr const char* kSearchUsage =
     "Usage: korvalis search ROOTS TEXT\n\n"
     "Searches the annotations of every session for events containing TEXT (case-sensitive)\n"
     "and prints one line per match: 'LOCATION YYYY-MM-DD DISPLAYTIME<TAB>SPEAKER<TAB>EVENT'.\n"
-    "Records that cannot be read are reported on stderr and make the exit status 1.\n";
+    "Records that cannot be read are reported on stderr and make the exit status 1. Control\n"
+    "characters of the texts are shown escaped (\\xHH).\n";
 
 int usageError(const char* command, const std::string& message, const char* usage) {
     std::fprintf(stderr, "korvalis %s: %s\n%s", command, message.c_str(), usage);
@@ -51,18 +57,25 @@ bool openArchives(const char* command, const std::string& roots,
 
 void reportProblems(const char* command, const std::vector<std::string>& problems) {
     for (const std::string& problem : problems) {
-        std::fprintf(stderr, "korvalis %s: skipped %s\n", command, problem.c_str());
+        std::fprintf(stderr, "korvalis %s: skipped %s\n", command,
+                     TerminalText::escaped(problem).c_str());
     }
 }
 
-// One line per match: tabs and line breaks inside the texts become blanks.
+// One line per match: tabs and line breaks inside the texts become blanks, other control
+// characters are escaped.
 std::string oneLine(std::string text) {
     for (char& c : text) {
         if (c == '\t' || c == '\n' || c == '\r') {
             c = ' ';
         }
     }
-    return text;
+    return TerminalText::escaped(text);
+}
+
+// Names and paths from the disk, safe to print.
+std::string shown(const std::string& text) {
+    return TerminalText::escaped(text);
 }
 
 // YYYYMMDD of a real calendar month and day.
@@ -87,27 +100,17 @@ int runSessions(const std::vector<std::string>& arguments) {
         return kExitFailure;
     }
     for (const std::string& root : set->archiveRoots()) {
-        std::printf("root: %s\n", root.c_str());
+        std::printf("root: %s\n", shown(root).c_str());
     }
-    std::vector<std::string> locations;
-    set->getAllLocationNames(locations);
+    std::vector<SessionListEntry> sessions;
     std::vector<std::string> problems;
-    for (const std::string& location : locations) {
-        std::string root;
-        std::vector<SessionDateEntry> dates;
-        if (!set->findRootForLocation(location, root) ||
-            !set->getAllDatesForLocationName(dates, location, &problems)) {
-            continue;
-        }
-        for (const SessionDateEntry& date : dates) {
-            const int channels = set->countNumberedDirectories(set->recordingsPath(root), date.year,
-                                                               date.month, date.day, location);
-            std::printf("%s %04d-%02d-%02d channels=%d\n", location.c_str(), date.year, date.month,
-                        date.day, channels);
-        }
+    const bool everyDirectoryRead = set->listAllSessions(sessions, &problems);
+    for (const SessionListEntry& session : sessions) {
+        std::printf("%s %04d-%02d-%02d channels=%d\n", shown(session.locationName).c_str(),
+                    session.date.year, session.date.month, session.date.day, session.channels);
     }
     reportProblems("sessions", problems);
-    return kExitSuccess;
+    return everyDirectoryRead ? kExitSuccess : kExitFailure;
 }
 
 int runAnnotations(const std::vector<std::string>& arguments) {
@@ -134,7 +137,7 @@ int runAnnotations(const std::vector<std::string>& arguments) {
     std::string root;
     if (!set->findRootForLocation(location, root)) {
         std::fprintf(stderr, "korvalis annotations: no archive holds the location '%s'\n",
-                     location.c_str());
+                     shown(location).c_str());
         return kExitFailure;
     }
     JexSession session(location, year, month, day);
@@ -143,15 +146,18 @@ int runAnnotations(const std::vector<std::string>& arguments) {
             break;
         case JexSession::RecordState::kMissing:
             std::fprintf(stderr, "korvalis annotations: there is no session record %s\n",
-                         session.recordPath().c_str());
+                         shown(session.recordPath()).c_str());
             return kExitFailure;
         default:
-            std::fprintf(stderr, "korvalis annotations: %s\n", session.lastError().c_str());
+            std::fprintf(stderr, "korvalis annotations: %s\n", shown(session.lastError()).c_str());
             return kExitFailure;
     }
-    const bool written =
-        line.hasFlag("html") ? session.exportAsHtml(std::cout) : session.exportAsText(std::cout);
-    if (!written) {
+    std::ostringstream exported;
+    const bool made =
+        line.hasFlag("html") ? session.exportAsHtml(exported) : session.exportAsText(exported);
+    std::cout << TerminalText::escaped(exported.str(), TerminalText::LineBreaks::kKeep);
+    std::cout.flush();
+    if (!made || !std::cout) {
         std::fprintf(stderr, "korvalis annotations: the annotations could not be written\n");
         return kExitFailure;
     }
@@ -173,10 +179,10 @@ int runSearch(const std::vector<std::string>& arguments) {
     const bool everyRecordRead = set->searchAllSessions(line.positional()[1], hits, &problems);
     for (const SessionSearchHit& hit : hits) {
         for (const JexAnnotation& annotation : hit.annotations) {
-            std::printf("%s %04d-%02d-%02d %s\t%s\t%s\n", hit.locationName.c_str(), hit.date.year,
-                        hit.date.month, hit.date.day, oneLine(annotation.displayTime()).c_str(),
-                        oneLine(annotation.labelData()).c_str(),
-                        oneLine(annotation.event()).c_str());
+            std::printf(
+                "%s %04d-%02d-%02d %s\t%s\t%s\n", shown(hit.locationName).c_str(), hit.date.year,
+                hit.date.month, hit.date.day, oneLine(annotation.displayTime()).c_str(),
+                oneLine(annotation.labelData()).c_str(), oneLine(annotation.event()).c_str());
         }
     }
     reportProblems("search", problems);

@@ -1,7 +1,9 @@
 // korvalis sessions, annotations and search, run as a user runs them, on generated archives.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -33,8 +35,13 @@ class ArchiveCommandTest : public ::testing::Test {
 protected:
     TemporaryDirectory scratch_{"archive-command-"};
 
-    CommandRun korvalis(const std::vector<std::string>& arguments) {
+    // Runs the tool; with `asNobody` (when the test runs as root) as the unprivileged user, for
+    // whom permissions count.
+    CommandRun korvalis(const std::vector<std::string>& arguments, bool asNobody = false) {
         std::string command = quoted(KORVALIS_EXECUTABLE);
+        if (asNobody && ::geteuid() == 0) {
+            command = "setpriv --reuid=65534 --regid=65534 --clear-groups " + command;
+        }
         for (const std::string& argument : arguments) {
             command += " " + quoted(argument);
         }
@@ -156,6 +163,69 @@ TEST_F(ArchiveCommandTest, SearchPrintsOneLinePerMatchAndFailsOnUnreadableRecord
               "COURT2 2010-03-15 09:00:00 AM\tJudge Brandt\tObjection sustained\n");
     EXPECT_NE(damaged.err.find("COURT5~20100101.xml"), std::string::npos) << damaged.err;
     EXPECT_EQ(korvalis({"search", roots}).status, 2);
+}
+
+TEST_F(ArchiveCommandTest, SearchFindsTheSameTextWhateverTheRecordsEncoding) {
+    TestArchiveBuilder archive(scratch_.file("archives/north"));
+    archive.addRawRecord("COURT1~20100315.xml",
+                         "<database date=\"20100315\" location=\"COURT1\"><annotations>"
+                         "<annotation displaytime=\"09:00:00 AM\" labeldata=\"Clerk\">"
+                         "Caf\xC3\xA9 &#233; &#8364;</annotation></annotations></database>");
+    archive.addRawRecord("COURT2~20100315.xml",
+                         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                         "<database date=\"20100315\" location=\"COURT2\"><annotations>"
+                         "<annotation displaytime=\"09:00:00 AM\" labeldata=\"Clerk\">"
+                         "Caf\xE9 au lait</annotation></annotations></database>");
+    const CommandRun run = korvalis({"search", scratch_.file("archives"), "Caf\xC3\xA9"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "COURT1 2010-03-15 09:00:00 AM\tClerk\tCaf\xC3\xA9 \xC3\xA9 \xE2\x82\xAC\n"
+              "COURT2 2010-03-15 09:00:00 AM\tClerk\tCaf\xC3\xA9 au lait\n");
+}
+
+TEST_F(ArchiveCommandTest, AnUnreadableDatabasesDirectoryIsReported) {
+    buildArchives();
+    const std::string roots = scratch_.file("archives");
+    const std::string databases = scratch_.file("archives/south/Databases");
+    for (const std::string& directory : {scratch_.path(), roots, scratch_.file("archives/north"),
+                                         scratch_.file("archives/south")}) {
+        ::chmod(directory.c_str(), 0755);
+    }
+    ASSERT_EQ(::chmod(databases.c_str(), 0300), 0);
+    for (const char* command : {"sessions", "search"}) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> arguments{command, roots};
+        if (std::string(command) == "search") {
+            arguments.push_back("Objection");
+        }
+        const CommandRun run = korvalis(arguments, true);
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find(databases + " could not be read"), std::string::npos) << run.err;
+        // What the readable root holds is still shown.
+        EXPECT_NE(run.out.find("COURT2"), std::string::npos) << run.out;
+    }
+    ::chmod(databases.c_str(), 0755);
+}
+
+TEST_F(ArchiveCommandTest, ControlCharactersOfRecordsAreShownEscaped) {
+    TestArchiveBuilder archive(scratch_.file("archives/north"));
+    archive.addRawRecord("COURT1~20100315.xml",
+                         "<database date=\"20100315\" location=\"COURT1\"><annotations>"
+                         "<annotation displaytime=\"09:00:00 AM\" labeldata=\"\x1b]0;owned\x07\">"
+                         "Objection \x1b[2J&#27;[31m&#13;gone&#x9b;</annotation></annotations>"
+                         "</database>");
+    const std::string roots = scratch_.file("archives");
+    const CommandRun text = korvalis({"annotations", roots, "COURT1", "20100315", "--text"});
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out,
+              "Session : COURT1, 3/15/2010\n\n"
+              "  09:00:00 AM\t\t\\x1B]0;owned\\x07\t\t"
+              "Objection \\x1B[2J\\x1B[31m\\x0Dgone\\xC2\\x9B\n\n");
+    const CommandRun search = korvalis({"search", roots, "Objection"});
+    EXPECT_EQ(search.status, 0) << search.err;
+    EXPECT_EQ(search.out,
+              "COURT1 2010-03-15 09:00:00 AM\t\\x1B]0;owned\\x07\t"
+              "Objection \\x1B[2J\\x1B[31m gone\\xC2\\x9B\n");
 }
 
 }  // namespace

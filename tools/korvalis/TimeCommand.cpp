@@ -13,7 +13,8 @@ constexpr const char* kUsage =
     "Shows an instant as the archive stores it: UTC and local epoch seconds, calendar fields and\n"
     "the eight hexadecimal digits that media file names carry. SECONDS are epoch seconds\n"
     "(decimals allowed) or hexadecimal with 0x; without them, the current time. The local zone\n"
-    "is the machine's unless --offset-hours gives one.\n";
+    "is the machine's, with the offset in force at that instant, unless --offset-hours gives\n"
+    "one.\n";
 
 void printStamp(const WallClockTime& stamp) {
     int day, month, year, hour, minute, second, microseconds;
@@ -46,9 +47,10 @@ int runTime(const std::vector<std::string>& arguments) {
                          line.positional()[0].c_str());
             return kExitUsage;
         }
-        const int32_t machineOffset = stamp.tzOffsetFromUtcToLocalSeconds();
         stamp = WallClockTime(seconds, 0);
-        stamp.setTzOffsetSeconds(machineOffset);
+        // The offset of that instant, not today's: summer time comes and goes.
+        stamp.setTzOffsetSeconds(
+            WallClockTime::localOffsetFromUtcSecondsAt(stamp.epochTimeSecondsInUtc()));
     }
     if (auto hours = line.value("offset-hours")) {
         long value = 0;
