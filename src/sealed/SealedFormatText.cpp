@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cmath>
 
+#include "TerminalText.h"
+#include "Utf8Text.h"
+
 namespace {
 
 std::string_view trimmed(std::string_view text) {
@@ -28,58 +31,6 @@ Text upperHex(const uint8_t* bytes, size_t size) {
         text.push_back(kDigits[bytes[i] & 0x0f]);
     }
     return text;
-}
-
-// The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
-size_t utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    size_t length = 0;
-    unsigned char secondLow = 0x80;
-    unsigned char secondHigh = 0xbf;
-    if (lead >= 0xc2 && lead <= 0xdf) {
-        length = 2;
-    } else if (lead >= 0xe0 && lead <= 0xef) {
-        length = 3;
-        secondLow = lead == 0xe0 ? 0xa0 : 0x80;
-        secondHigh = lead == 0xed ? 0x9f : 0xbf;
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-        length = 4;
-        secondLow = lead == 0xf0 ? 0x90 : 0x80;
-        secondHigh = lead == 0xf4 ? 0x8f : 0xbf;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < secondLow || byte(1) > secondHigh) {
-        return 0;
-    }
-    for (size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xbf) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-// Walks `text`, calling `visit(piece, isControl)` for each character (or stray byte) in order.
-template <typename Visit>
-void forEachCharacter(std::string_view text, Visit&& visit) {
-    while (!text.empty()) {
-        const auto lead = static_cast<unsigned char>(text.front());
-        size_t length = 1;
-        bool control = lead < 0x20 || lead == 0x7f;
-        if (lead >= 0x80) {
-            length = utf8SequenceLength(text);
-            if (length == 0) {
-                length = 1;
-                control = lead <= 0x9f;
-            } else {
-                control = lead == 0xc2 && static_cast<unsigned char>(text[1]) <= 0x9f;
-            }
-        }
-        visit(text.substr(0, length), control);
-        text.remove_prefix(length);
-    }
 }
 
 }  // namespace
@@ -165,28 +116,29 @@ bool SealedFormatText::isPlainFileName(std::string_view name) {
 }
 
 bool SealedFormatText::hasControlCharacters(std::string_view text) {
-    bool found = false;
-    forEachCharacter(text, [&](std::string_view, bool control) { found = found || control; });
-    return found;
+    size_t position = 0;
+    while (position < text.size()) {
+        char32_t c = 0;
+        const size_t length = Utf8Text::characterLength(text, position, c);
+        if (length == 0) {
+            // A stray byte of the C1 range counts as the control it would be in Latin-1.
+            const auto byte = static_cast<unsigned char>(text[position]);
+            if (byte >= 0x80 && byte <= 0x9f) {
+                return true;
+            }
+            ++position;
+            continue;
+        }
+        if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) {
+            return true;
+        }
+        position += length;
+    }
+    return false;
 }
 
 std::string SealedFormatText::escapeControlCharacters(std::string_view text) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string escaped;
-    escaped.reserve(text.size());
-    forEachCharacter(text, [&](std::string_view piece, bool control) {
-        if (!control) {
-            escaped.append(piece);
-            return;
-        }
-        for (const char c : piece) {
-            const auto byte = static_cast<unsigned char>(c);
-            escaped += "\\x";
-            escaped.push_back(kDigits[byte >> 4]);
-            escaped.push_back(kDigits[byte & 0x0f]);
-        }
-    });
-    return escaped;
+    return TerminalText::escaped(text);
 }
 
 bool SealedFormatText::isRecordingTime(double seconds) {

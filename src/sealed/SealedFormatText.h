@@ -41,8 +41,8 @@ public:
     // written in UTF-8, or a byte 0x80-0x9F outside any UTF-8 sequence (C1 in 8-bit character
     // sets). Such text may move a terminal's cursor, forge lines or retitle windows.
     static bool hasControlCharacters(std::string_view text);
-    // `text` with each of those bytes written as \xNN (two hexadecimal digits, upper case), so it
-    // can be shown on a terminal; everything else as it is.
+    // `text` as a terminal may show it: those characters, and bytes that are no part of a UTF-8
+    // character, written as \xNN (two hexadecimal digits, upper case); everything else as it is.
     static std::string escapeControlCharacters(std::string_view text);
 
     // The latest time a recording can have: media file names carry eight hexadecimal digits of

@@ -97,12 +97,15 @@ TEST(SealedFormatText, ControlCharactersAreFoundAndShownEscaped) {
         EXPECT_EQ(SealedFormatText::escapeControlCharacters(text), shown);
         EXPECT_FALSE(SealedFormatText::hasControlCharacters(shown)) << shown;
     }
-    // Letters beyond ASCII, in UTF-8 or as Latin-1 bytes, are no control characters.
-    for (const std::string& text :
-         {std::string("Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xa4 \xc2\xa0"), std::string("Caf\xe9"),
-          std::string("\xc2")}) {
-        EXPECT_FALSE(SealedFormatText::hasControlCharacters(text)) << text;
-        EXPECT_EQ(SealedFormatText::escapeControlCharacters(text), text);
+    // Letters beyond ASCII, in UTF-8 or as Latin-1 bytes, are no control characters; the bytes
+    // that are no part of a UTF-8 character are shown escaped, so a terminal cannot misread them.
+    const std::string utf8("Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xa4 \xc2\xa0");
+    EXPECT_FALSE(SealedFormatText::hasControlCharacters(utf8));
+    EXPECT_EQ(SealedFormatText::escapeControlCharacters(utf8), utf8);
+    for (const auto& [text, shown] : {std::pair<std::string, std::string>("Caf\xe9", "Caf\\xE9"),
+                                      std::pair<std::string, std::string>("\xc2", "\\xC2")}) {
+        EXPECT_FALSE(SealedFormatText::hasControlCharacters(text)) << shown;
+        EXPECT_EQ(SealedFormatText::escapeControlCharacters(text), shown);
     }
 }
 
