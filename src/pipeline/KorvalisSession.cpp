@@ -122,8 +122,10 @@ std::unique_ptr<CompressedAudioFile> KorvalisSession::makeAudioFile(const std::s
             std::error_code error;
             if (!MediaFileName::parse(path, name)) {
                 skip(path, "its name carries no start time");
-            } else if (std::filesystem::file_size(path, error) != 0 || error) {
-                // An empty file has only just been begun: a later update takes it.
+            } else if (std::filesystem::file_size(path, error) == 0 && !error) {
+                // A recorder may just have begun it: a later update takes it once it has frames.
+                skip(path, "the file is empty");
+            } else {
                 skip(path, "no MPEG audio frame can be read");
             }
             return nullptr;

@@ -24,7 +24,7 @@ class VideoDecoder;
 // "mp3" a timed MP3 file, "sealedAudio" a sealed audio placeholder, "kov" a KOV file, "sealedVideo"
 // a sealed video placeholder; files of other extensions are left out.
 //
-// Files that cannot take part are left out and reported once each (skippedFiles): a timed MP3
+// Files that cannot take part are left out and reported once each (takeSkippedFiles): a timed MP3
 // file whose name carries no start time or whose first frame cannot be read, a sealed file whose
 // trailer cannot be read (it would place itself before 1970), and on creation a KOV file that
 // fails its validity test. An MP3 or KOV file left out because it could not yet be read (a file

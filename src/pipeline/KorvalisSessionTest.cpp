@@ -172,11 +172,12 @@ TEST_F(KorvalisSessionTest, FilesThatCannotTakePartAreLeftOutAndReportedOnce) {
     EXPECT_EQ(video->numberOfFilesIs(), 0u);
     std::vector<std::string> skipped = media.takeSkippedFiles();
     std::sort(skipped.begin(), skipped.end());
-    ASSERT_EQ(skipped.size(), 4u) << ::testing::PrintToString(skipped);
+    ASSERT_EQ(skipped.size(), 5u) << ::testing::PrintToString(skipped);
     EXPECT_EQ(skipped[0], badName + ": its name carries no start time");
     EXPECT_EQ(skipped[1], junkAudio + ": no MPEG audio frame can be read");
-    EXPECT_EQ(skipped[2], badSealed + ": the sealed file's trailer cannot be read");
-    EXPECT_EQ(skipped[3], kov + ": not a readable KOV file");
+    EXPECT_EQ(skipped[2], justBegun + ": the file is empty");
+    EXPECT_EQ(skipped[3], badSealed + ": the sealed file's trailer cannot be read");
+    EXPECT_EQ(skipped[4], kov + ": not a readable KOV file");
 
     // Reported once; the KOV file that failed its test is taken by an update (it may be growing),
     // and so is the MP3 file once the recorder has written its first frames.
