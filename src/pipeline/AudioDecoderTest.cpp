@@ -9,6 +9,7 @@
 #include "AudioDecoderMediaFileCheckpoint.h"
 #include "DecoderTestSupport.h"
 #include "EncodedAudioChunk.h"
+#include "InterleavedAudioVideoDecoder.h"
 #include "KorvalisMp3CompressedAudioFile.h"
 #include "MpegAudioCompressor.h"
 #include "TransactionId.h"
@@ -432,6 +433,53 @@ TEST_F(AudioDecoderTest, RefreshRereadsAGrowingFile) {
     std::filesystem::rename(grown, live);
     EXPECT_TRUE(decoder->refreshAllFileInformation(5.0));
     EXPECT_NEAR(decoder->totalPlayTimeIs(), fileEnd(liveStart, 5.0) - liveStart, 1e-3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AudioDecoderFatalChecksTest, MissingCodecFileMasterOrForeignCheckpointIsFatal) {
+    EXPECT_DEATH(
+        {
+            dup2(2, 1);
+            AudioDecoder decoder(static_cast<AudioCompressor*>(nullptr), 0.144f);
+        },
+        "AudioDecoder::AudioDecoder");
+    auto decoder = DecoderTestSupport::makeDecoder();
+    EXPECT_DEATH(
+        {
+            dup2(2, 1);
+            decoder->addFileToDecodeList(nullptr);
+        },
+        "AudioDecoder::addFileToDecodeList");
+    auto empty = DecoderTestSupport::makeDecoder();
+    EXPECT_DEATH(
+        {
+            dup2(2, 1);
+            decoder->slaveToAnotherDecoder(empty.get());
+        },
+        "AudioDecoder::slaveToAnotherDecoder");
+    KorvalisMp3CompressedAudioFile::KorvalisMp3MediaFileCheckpoint foreign(0.0f, 0, -1.0, true);
+    EXPECT_DEATH(
+        {
+            dup2(2, 1);
+            decoder->restoreCheckpoint(&foreign);
+        },
+        "AudioDecoder::restoreCheckpoint");
+    EXPECT_DEATH(
+        {
+            dup2(2, 1);
+            InterleavedAudioVideoDecoder interleaved(nullptr, nullptr, 2.0f);
+        },
+        "InterleavedAudioVideoDecoder::InterleavedAudioVideoDecoder");
+    VideoDecoder video;
+    EXPECT_DEATH(
+        {
+            dup2(2, 1);
+            video.addFileToDecodeList(nullptr);
+        },
+        "VideoDecoder::addFileToDecodeList");
 }
 
 }  // namespace
