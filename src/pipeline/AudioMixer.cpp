@@ -64,28 +64,33 @@ bool AudioMixer::addChunksToMix(
     std::unique_ptr<std::vector<std::unique_ptr<DecodedAudioChunk>>> chunks,
     const std::vector<float>* gains, const std::vector<bool>* mutes) {
     CHECK_POINTER(chunks);
+    return addChunksToMix(std::move(*chunks), gains, mutes);
+}
+
+bool AudioMixer::addChunksToMix(std::vector<std::unique_ptr<DecodedAudioChunk>> chunks,
+                                const std::vector<float>* gains, const std::vector<bool>* mutes) {
     std::lock_guard guard(lock_);
-    if (mutes != nullptr && mutes->size() != chunks->size()) {
+    if (mutes != nullptr && mutes->size() != chunks.size()) {
         AvDebugLogger::instance().log(
             AvDebugLogger::kWarning,
             "AudioMixer::addChunksToMix(): Mute container count (%d) does not match chunk "
             "container size (%d).  Ignoring mutes.",
-            static_cast<int>(mutes->size()), static_cast<int>(chunks->size()));
+            static_cast<int>(mutes->size()), static_cast<int>(chunks.size()));
         mutes = nullptr;
     }
-    if (gains != nullptr && gains->size() != chunks->size()) {
+    if (gains != nullptr && gains->size() != chunks.size()) {
         AvDebugLogger::instance().log(
             AvDebugLogger::kWarning,
             "AudioMixer::addChunksToMix(): Gain container count (%d) does not match chunk "
             "container size (%d).  Ignoring gains.",
-            static_cast<int>(gains->size()), static_cast<int>(chunks->size()));
+            static_cast<int>(gains->size()), static_cast<int>(chunks.size()));
         gains = nullptr;
     }
     bool allAdded = true;
-    for (size_t i = 0; i < chunks->size(); ++i) {
+    for (size_t i = 0; i < chunks.size(); ++i) {
         const float gain = gains != nullptr ? (*gains)[i] : 1.0f;
         const bool mute = mutes != nullptr ? static_cast<bool>((*mutes)[i]) : false;
-        if (!addChunkToMix(std::move((*chunks)[i]), gain, mute)) {
+        if (!addChunkToMix(std::move(chunks[i]), gain, mute)) {
             allAdded = false;
         }
     }

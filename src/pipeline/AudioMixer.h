@@ -37,6 +37,10 @@ public:
     bool addChunksToMix(std::unique_ptr<std::vector<std::unique_ptr<DecodedAudioChunk>>> chunks,
                         const std::vector<float>* gains = nullptr,
                         const std::vector<bool>* mutes = nullptr);
+    // The same for a chunk set held by value, as the decoder group hands it out.
+    bool addChunksToMix(std::vector<std::unique_ptr<DecodedAudioChunk>> chunks,
+                        const std::vector<float>* gains = nullptr,
+                        const std::vector<bool>* mutes = nullptr);
 
     // Mixes everything queued and empties the queue. The result has the front chunk's length,
     // rate, channel count, format, start time and transaction id; each output sample is the sum

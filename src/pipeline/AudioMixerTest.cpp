@@ -99,6 +99,16 @@ TEST(AudioMixerTest, MutedChannelIsSilentButStaysAComponent) {
     EXPECT_EQ(mixer.pendingChunkCountIs(), 0u);
 }
 
+TEST(AudioMixerTest, ChunkSetByValueMixesLikeOneByPointer) {
+    AudioMixer mixer(false);
+    ChunkSet set;
+    set.push_back(chunkOf({100, -100}));
+    set.push_back(chunkOf({1, 2}));
+    const std::vector<float> gains{0.5f, 3.0f};
+    ASSERT_TRUE(mixer.addChunksToMix(std::move(set), &gains));
+    EXPECT_EQ(samplesOf(*mixer.mixedResultIs()), (std::vector<int16_t>{53, -44}));
+}
+
 TEST(AudioMixerTest, EmptyMixerAndNullChunks) {
     AudioMixer mixer(true);
     EXPECT_EQ(mixer.mixedResultIs(), nullptr);
