@@ -38,8 +38,9 @@ public:
     AudioDecoder& operator=(const AudioDecoder&) = delete;
 
     // Takes the file into the list in order of start time (after files that start at the same
-    // time). A file whose name is already listed is destroyed and false returned. The file is not
-    // opened. Fatal check when `file` is null.
+    // time); until the decoder is first read or positioned, the earliest file is current. A file
+    // whose name is already listed is destroyed and false returned. The file is not opened. Fatal
+    // check when `file` is null.
     bool addFileToDecodeList(std::unique_ptr<CompressedAudioFile> file);
     // True when a listed file has exactly this name.
     bool fileNameIsInDecodeList(const std::string& fileName);
@@ -110,4 +111,6 @@ private:
     std::unique_ptr<DecodedAudioChunk> drained_;
     uint32_t drainedSamplesHandedOut_ = 0;
     bool drainAttempted_ = false;
+    // Until the decoder is first read or positioned, the earliest file is the current one.
+    bool started_ = false;
 };

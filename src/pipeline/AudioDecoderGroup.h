@@ -56,6 +56,8 @@ public:
     unsigned listTimeRangesForChannel(unsigned channel, std::vector<TimeRange>& out);
 
 private:
+    void slaveToMasterLocked();
+
     std::mutex lock_;
     std::vector<std::unique_ptr<AudioDecoder>> decoders_;
 };

@@ -24,9 +24,9 @@ public:
     VideoDecoder(const VideoDecoder&) = delete;
     VideoDecoder& operator=(const VideoDecoder&) = delete;
 
-    // Inserts the file before the first listed file that does not start earlier; the first file
-    // becomes current. A file whose name is listed already is destroyed and false returned.
-    // Fatal check when `file` is null.
+    // Inserts the file before the first listed file that does not start earlier; until the decoder
+    // is first read or positioned, the earliest file is current. A file whose name is listed
+    // already is destroyed and false returned. Fatal check when `file` is null.
     bool addFileToDecodeList(std::unique_ptr<CompressedVideoFile> file);
     bool fileNameIsInDecodeList(const std::string& fileName);
     // Destroys every file.
@@ -62,4 +62,6 @@ private:
     size_t current_ = 0;
     std::unordered_set<std::string> fileNames_;
     std::mutex lock_;
+    // Until the decoder is first read or positioned, the earliest file is the current one.
+    bool started_ = false;
 };
