@@ -1,0 +1,489 @@
+// korvalis render: a session played as playback plays it, without a sound card, into a WAV file,
+// with the pairing of audio chunks and video frames written out for inspection.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ArchiveSessionSet.h"
+#include "AudioDecoderGroup.h"
+#include "AudioMixer.h"
+#include "AudioVideoCorrelator.h"
+#include "CommandLine.h"
+#include "CompressedImage.h"
+#include "InterleavedAudioVideoDecoder.h"
+#include "JpegImageCompressor.h"
+#include "KorvalisCommand.h"
+#include "KorvalisSession.h"
+#include "RgbImage.h"
+#include "VideoDecoder.h"
+#include "WavFileWriter.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: korvalis render ROOTS LOCATION YYYYMMDD --wav OUT [--from T] [--to T]\n"
+    "                      [--gain C=G]... [--mute C]... [--master-gain G] [--master-mute]\n"
+    "                      [--pairs CSV] [--frames DIR]\n\n"
+    "Plays a session the way the player does, without a sound card: every channel decoded and\n"
+    "mixed with its gain and mute (a channel's gain is the master gain times its own; a muted\n"
+    "master mutes every channel), cut into 30 ms chunks, each paired with the video frame whose\n"
+    "time lies inside it. The audio goes to OUT as 16-bit mono WAV.\n\n"
+    "  --from T, --to T  start at T (epoch seconds, or hexadecimal with 0x) and stop before the\n"
+    "                    first chunk that starts at or after T; by default the whole session\n"
+    "  --gain C=G        channel C (from 0) at gain G (1.0 unchanged); --mute C silences it\n"
+    "  --pairs CSV       one line per chunk: chunk_start,chunk_end,frame_time (empty when no\n"
+    "                    frame goes with the chunk)\n"
+    "  --frames DIR      every paired frame as DIR/EPOCHTIME.jpg\n\n"
+    "ROOTS are archive paths separated by ';'. Ends with the lines chunks: N, frames: N, first: "
+    "T,\n"
+    "last: T (start times of the first and last chunk) and auto-seeks: N. A media file that "
+    "cannot\n"
+    "be read is skipped with a warning; the rest still plays.\n";
+
+// What playback passes: 0.144 s decoding steps, re-seeking video drifted 2 s from the audio,
+// 5 chunk sets after a seek and then 1, and a correlator of (90, 2, 0.03, true, 0.0).
+constexpr float kChunkDurationSeconds = 0.144f;
+constexpr float kAutoSeekToleranceSeconds = 2.0f;
+constexpr unsigned kChunkSetsAfterSeek = 5;
+constexpr unsigned kChunkSetsPerStep = 1;
+constexpr float kSeekTolerance = -1.0f;
+constexpr uint32_t kPipelineSampleRate = 16000;
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "korvalis render: %s\n%s", message.c_str(), kUsage);
+    return kExitUsage;
+}
+
+int failure(const std::string& message) {
+    std::fprintf(stderr, "korvalis render: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+// YYYYMMDD of a real calendar month and day.
+bool parseDay(const std::string& text, int& year, int& month, int& day) {
+    if (text.size() != 8 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    year = std::stoi(text.substr(0, 4));
+    month = std::stoi(text.substr(4, 2));
+    day = std::stoi(text.substr(6, 2));
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+// As korvalis session finds a session: the Recordings path of the root holding the location
+// (found regardless of case; `location` becomes the name its records carry) when it has a record
+// of that day. False when there is none.
+bool findSession(const std::string& roots, std::string& location, int year, int month, int day,
+                 std::string& recordingsPath) {
+    const ArchiveSessionSet set(roots);
+    std::string root;
+    if (!set.findRootForLocation(location, root)) {
+        return false;
+    }
+    std::vector<std::string> names;
+    set.getAllLocationNames(names);
+    if (std::find(names.begin(), names.end(), location) == names.end()) {
+        for (const std::string& name : names) {
+            if (lowerCase(name) == lowerCase(location)) {
+                location = name;
+                break;
+            }
+        }
+    }
+    std::vector<SessionDateEntry> dates;
+    if (!set.getAllDatesForLocationName(dates, location)) {
+        return false;
+    }
+    for (const SessionDateEntry& date : dates) {
+        if (date.year == year && date.month == month && date.day == day) {
+            recordingsPath = set.recordingsPath(root);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parseChannel(const std::string& text, unsigned& channel) {
+    long value = 0;
+    if (!CommandLine::parseLong(text, value) || value < 0 || value > 999) {
+        return false;
+    }
+    channel = static_cast<unsigned>(value);
+    return true;
+}
+
+bool parseGain(const std::string& text, float& gain) {
+    double value = 0.0;
+    if (!CommandLine::parseDouble(text, value) || !std::isfinite(value) || value < 0.0 ||
+        value > 1000.0) {
+        return false;
+    }
+    gain = static_cast<float>(value);
+    return true;
+}
+
+struct RenderSettings {
+    std::string roots;
+    std::string location;
+    int year = 0, month = 0, day = 0;
+    std::string wavPath;
+    bool hasFrom = false;
+    double from = 0.0;
+    bool hasTo = false;
+    double to = 0.0;
+    std::map<unsigned, float> channelGains;
+    std::set<unsigned> mutedChannels;
+    float masterGain = 1.0f;
+    bool masterMute = false;
+    std::string pairsPath;
+    std::string framesDirectory;
+};
+
+// Reads the command line; an empty answer means the settings are complete.
+std::string readSettings(const std::vector<std::string>& arguments, RenderSettings& settings) {
+    CommandLine line(arguments,
+                     {"wav", "from", "to", "gain", "mute", "master-gain", "pairs", "frames"},
+                     {"master-mute"});
+    if (!line.isValid()) {
+        return line.error();
+    }
+    if (line.positional().size() != 3) {
+        return "expected ROOTS LOCATION YYYYMMDD";
+    }
+    settings.roots = line.positional()[0];
+    settings.location = line.positional()[1];
+    if (!parseDay(line.positional()[2], settings.year, settings.month, settings.day)) {
+        return "'" + line.positional()[2] + "' is not a day written YYYYMMDD";
+    }
+    if (!line.hasOption("wav") || line.value("wav")->empty()) {
+        return "--wav OUT is required";
+    }
+    settings.wavPath = *line.value("wav");
+    if (line.hasOption("from")) {
+        settings.hasFrom = true;
+        if (!CommandLine::parseEpochSeconds(*line.value("from"), settings.from)) {
+            return "--from '" + *line.value("from") + "' is not a time";
+        }
+    }
+    if (line.hasOption("to")) {
+        settings.hasTo = true;
+        if (!CommandLine::parseEpochSeconds(*line.value("to"), settings.to)) {
+            return "--to '" + *line.value("to") + "' is not a time";
+        }
+    }
+    if (settings.hasFrom && settings.hasTo && settings.to <= settings.from) {
+        return "--to must be later than --from";
+    }
+    for (const std::string& text : line.values("gain")) {
+        const size_t equals = text.find('=');
+        unsigned channel = 0;
+        float gain = 0.0f;
+        if (equals == std::string::npos || !parseChannel(text.substr(0, equals), channel) ||
+            !parseGain(text.substr(equals + 1), gain)) {
+            return "--gain '" + text + "' is not CHANNEL=GAIN (a gain from 0 to 1000)";
+        }
+        settings.channelGains[channel] = gain;
+    }
+    for (const std::string& text : line.values("mute")) {
+        unsigned channel = 0;
+        if (!parseChannel(text, channel)) {
+            return "--mute '" + text + "' is not a channel number";
+        }
+        settings.mutedChannels.insert(channel);
+    }
+    if (line.hasOption("master-gain") &&
+        !parseGain(*line.value("master-gain"), settings.masterGain)) {
+        return "--master-gain '" + *line.value("master-gain") + "' is not a gain from 0 to 1000";
+    }
+    settings.masterMute = line.hasFlag("master-mute");
+    settings.pairsPath = line.value("pairs").value_or("");
+    settings.framesDirectory = line.value("frames").value_or("");
+    return std::string();
+}
+
+// The outputs of one render: the WAV, the pairs CSV and the frame pictures.
+class RenderOutput {
+public:
+    explicit RenderOutput(const RenderSettings& settings) : settings_(settings) {}
+    ~RenderOutput() {
+        if (pairs_ != nullptr) {
+            std::fclose(pairs_);
+        }
+    }
+
+    // Opens what does not depend on the audio format. False with `error` when it cannot.
+    bool open(std::string& error) {
+        if (!settings_.pairsPath.empty()) {
+            pairs_ = std::fopen(settings_.pairsPath.c_str(), "w");
+            if (pairs_ == nullptr) {
+                error = "cannot write \"" + settings_.pairsPath + "\"";
+                return false;
+            }
+        }
+        if (!settings_.framesDirectory.empty()) {
+            std::error_code code;
+            std::filesystem::create_directories(settings_.framesDirectory, code);
+            if (code || !std::filesystem::is_directory(settings_.framesDirectory)) {
+                error = "cannot make the directory \"" + settings_.framesDirectory + "\"";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Writes one correlated chunk. False with `error` when writing fails.
+    bool write(AudioChunkWithCorrelatedVideoFrame& item, std::string& error) {
+        MixedDecodedAudioChunk* audio = item.audioChunkIs();
+        if (!wavOpen_) {
+            if (!wav_.open(settings_.wavPath, audio->sampleRateIs(), 1)) {
+                error = wav_.errorText();
+                return false;
+            }
+            wavOpen_ = true;
+        }
+        if (!wav_.append(*audio)) {
+            error = wav_.errorText();
+            return false;
+        }
+        const double start = audio->startTimeIs();
+        const double end = start + static_cast<double>(audio->durationIs());
+        if (chunks_ == 0) {
+            first_ = start;
+        }
+        last_ = start;
+        ++chunks_;
+        VideoSegmentFrame* frame = item.videoFrameIs();
+        if (frame != nullptr) {
+            ++frames_;
+            if (!settings_.framesDirectory.empty() && !writeFrame(*frame, error)) {
+                return false;
+            }
+        }
+        if (pairs_ != nullptr) {
+            const bool written = frame != nullptr
+                                     ? std::fprintf(pairs_, "%.6f,%.6f,%.6f\n", start, end,
+                                                    frame->getEpochTime()) > 0
+                                     : std::fprintf(pairs_, "%.6f,%.6f,\n", start, end) > 0;
+            if (!written) {
+                error = "cannot write \"" + settings_.pairsPath + "\"";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Completes the files. A render without any audio still leaves a valid, empty WAV.
+    bool finish(std::string& error) {
+        if (!wavOpen_) {
+            if (!wav_.open(settings_.wavPath, kPipelineSampleRate, 1)) {
+                error = wav_.errorText();
+                return false;
+            }
+            wavOpen_ = true;
+        }
+        if (!wav_.finish()) {
+            error = wav_.errorText();
+            return false;
+        }
+        if (pairs_ != nullptr) {
+            const bool closed = std::fclose(pairs_) == 0;
+            pairs_ = nullptr;
+            if (!closed) {
+                error = "cannot write \"" + settings_.pairsPath + "\"";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void printSummary(int autoSeeks) const {
+        std::printf("chunks: %llu\n", static_cast<unsigned long long>(chunks_));
+        std::printf("frames: %llu\n", static_cast<unsigned long long>(frames_));
+        if (chunks_ == 0) {
+            std::printf("first: none\nlast: none\n");
+        } else {
+            std::printf("first: %.3f\nlast: %.3f\n", first_, last_);
+        }
+        std::printf("auto-seeks: %d\n", autoSeeks);
+    }
+
+private:
+    bool writeFrame(VideoSegmentFrame& frame, std::string& error) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%.6f.jpg", frame.getEpochTime());
+        const std::string path = settings_.framesDirectory + "/" + name;
+        const Image* image = frame.getImage();
+        std::unique_ptr<CompressedImage> compressed;
+        if (image != nullptr && image->getTypeName() == RgbImage::kTypeName) {
+            std::string why;
+            if (!jpeg_.compress(*image, compressed, why)) {
+                error = "cannot compress the frame at " + std::string(name) + ": " + why;
+                return false;
+            }
+            image = compressed.get();
+        }
+        if (image == nullptr || image->getData() == nullptr) {
+            return true;  // A frame without a picture has nothing to show.
+        }
+        // Plain writes: a render makes thousands of pictures, and a lost one is made again by
+        // rendering again.
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        bool written = file != nullptr;
+        if (written) {
+            written = std::fwrite(image->getData(), 1, image->getDataLength(), file) ==
+                      image->getDataLength();
+            written = std::fclose(file) == 0 && written;
+        }
+        if (!written) {
+            error = "cannot write \"" + path + "\"";
+            return false;
+        }
+        return true;
+    }
+
+    const RenderSettings& settings_;
+    WavFileWriter wav_;
+    bool wavOpen_ = false;
+    std::FILE* pairs_ = nullptr;
+    JpegImageCompressor jpeg_{90, 2, JpegImageCompressor::kFlagBgr};
+    uint64_t chunks_ = 0;
+    uint64_t frames_ = 0;
+    double first_ = 0.0;
+    double last_ = 0.0;
+};
+
+int runRender(const std::vector<std::string>& arguments) {
+    RenderSettings settings;
+    const std::string problem = readSettings(arguments, settings);
+    if (!problem.empty()) {
+        return usageError(problem);
+    }
+    char day[16];
+    std::snprintf(day, sizeof day, "%04d-%02d-%02d", settings.year, settings.month, settings.day);
+    const std::string noSession =
+        "no session " + settings.location + " " + day + " under " + settings.roots;
+
+    std::string location = settings.location;
+    std::string recordingsPath;
+    if (!findSession(settings.roots, location, settings.year, settings.month, settings.day,
+                     recordingsPath)) {
+        return failure(noSession);
+    }
+    KorvalisSession session(recordingsPath, location, static_cast<uint32_t>(settings.year),
+                            static_cast<uint32_t>(settings.month),
+                            static_cast<uint32_t>(settings.day));
+    session.enumerateMediaFiles();
+    std::unique_ptr<AudioDecoderGroup> group;
+    std::unique_ptr<VideoDecoder> video;
+    session.createAudioDecoderGroupForSession(group, kChunkDurationSeconds);
+    session.createVideDecoderForSession(video);
+    for (const std::string& skipped : session.takeSkippedFiles()) {
+        std::fprintf(stderr, "korvalis render: warning: skipped %s\n", skipped.c_str());
+    }
+
+    const unsigned channels = group->numberOfDecodersIs();
+    for (const auto& [channel, gain] : settings.channelGains) {
+        if (channel >= channels) {
+            return usageError("--gain names channel " + std::to_string(channel) +
+                              ", but the session has " + std::to_string(channels));
+        }
+    }
+    for (unsigned channel : settings.mutedChannels) {
+        if (channel >= channels) {
+            return usageError("--mute names channel " + std::to_string(channel) +
+                              ", but the session has " + std::to_string(channels));
+        }
+    }
+    // As the main window computes them for each chunk set.
+    std::vector<float> gains(channels);
+    std::vector<bool> mutes(channels);
+    for (unsigned channel = 0; channel < channels; ++channel) {
+        const auto found = settings.channelGains.find(channel);
+        gains[channel] =
+            settings.masterGain * (found == settings.channelGains.end() ? 1.0f : found->second);
+        mutes[channel] = settings.masterMute || settings.mutedChannels.count(channel) != 0;
+    }
+
+    RenderOutput output(settings);
+    std::string error;
+    if (!output.open(error)) {
+        return failure(error);
+    }
+
+    InterleavedAudioVideoDecoder decoder(std::move(group), std::move(video),
+                                         kAutoSeekToleranceSeconds);
+    AudioMixer mixer(false);
+    AudioVideoCorrelator correlator(90, 2, 0.03f, true, 0.0);
+    correlator.initialize();
+    if (settings.hasFrom) {
+        decoder.setPositionByWallClockTime(settings.from, kSeekTolerance, false);
+    }
+
+    // The feeder's loop, run on one thread: take a correlated chunk when one is ready, otherwise
+    // decode the next chunk sets and their frames, mix each set and hand everything to the
+    // correlator. One thread both fills and empties the correlator, so it never waits on it: a
+    // wait could only be a deadlock, and with room in the queues adding without waiting is the
+    // same.
+    unsigned chunkSets = kChunkSetsAfterSeek;
+    while (true) {
+        std::unique_ptr<AudioChunkWithCorrelatedVideoFrame> item;
+        if (correlator.getNextCorrelatedChunk(item, false)) {
+            if (settings.hasTo && item->audioChunkIs()->startTimeIs() >= settings.to) {
+                break;
+            }
+            if (!output.write(*item, error)) {
+                return failure(error);
+            }
+            continue;
+        }
+        std::vector<DecodedChunkSet> audio;
+        std::vector<std::unique_ptr<VideoSegmentFrame>> frames;
+        const bool produced =
+            decoder.getNextDecodedChunksAndFrames(chunkSets, audio, frames, false);
+        chunkSets = kChunkSetsPerStep;
+        for (auto& frame : frames) {
+            correlator.addVideoFrameToCorrelate(std::move(frame), false);
+        }
+        if (!produced) {
+            break;
+        }
+        for (DecodedChunkSet& set : audio) {
+            mixer.addChunksToMix(std::move(set), &gains, &mutes);
+            std::unique_ptr<MixedDecodedAudioChunk> mixed = mixer.mixedResultIs();
+            if (mixed != nullptr) {
+                correlator.addUncompressedAudioChunkToCorrelate(std::move(mixed), false);
+            }
+        }
+    }
+
+    if (!output.finish(error)) {
+        return failure(error);
+    }
+    output.printSummary(decoder.autoSeekAttemptsIs());
+    return kExitSuccess;
+}
+
+const KorvalisCommandRegistration renderRegistration({
+    "render",
+    "play a session into a WAV file, with its chunk and frame pairing",
+    kUsage,
+    runRender,
+});
+
+}  // namespace
