@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -257,8 +258,12 @@ public:
             }
             wavOpen_ = true;
         }
-        if (!wav_.append(*audio)) {
-            error = wav_.errorText();
+        // Samples gather in memory and reach the file in large writes, not one per chunk.
+        const uint32_t count = std::min(audio->numberOfSamplesIs(), audio->validLengthIs() / 2);
+        const size_t used = pending_.size();
+        pending_.resize(used + count);
+        std::memcpy(pending_.data() + used, audio->bufferIs(), count * sizeof(int16_t));
+        if (pending_.size() >= kPendingSamples && !flushSamples(error)) {
             return false;
         }
         const double start = audio->startTimeIs();
@@ -297,6 +302,9 @@ public:
             }
             wavOpen_ = true;
         }
+        if (!flushSamples(error)) {
+            return false;
+        }
         if (!wav_.finish()) {
             error = wav_.errorText();
             return false;
@@ -324,6 +332,18 @@ public:
     }
 
 private:
+    static constexpr size_t kPendingSamples = 64 * 1024;
+
+    bool flushSamples(std::string& error) {
+        if (!pending_.empty() &&
+            !wav_.appendSamples(pending_.data(), static_cast<uint32_t>(pending_.size()))) {
+            error = wav_.errorText();
+            return false;
+        }
+        pending_.clear();
+        return true;
+    }
+
     bool writeFrame(VideoSegmentFrame& frame, std::string& error) {
         char name[64];
         std::snprintf(name, sizeof name, "%.6f.jpg", frame.getEpochTime());
@@ -360,6 +380,7 @@ private:
     const RenderSettings& settings_;
     WavFileWriter wav_;
     bool wavOpen_ = false;
+    std::vector<int16_t> pending_;
     std::FILE* pairs_ = nullptr;
     JpegImageCompressor jpeg_{90, 2, JpegImageCompressor::kFlagBgr};
     uint64_t chunks_ = 0;
