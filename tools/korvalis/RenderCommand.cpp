@@ -389,6 +389,19 @@ private:
     double last_ = 0.0;
 };
 
+// The end of the latest time range of any channel; -1.0 without any.
+double latestAudioTime(AudioDecoderGroup& group) {
+    double latest = -1.0;
+    for (unsigned channel = 0; channel < group.numberOfDecodersIs(); ++channel) {
+        std::vector<TimeRange> ranges;
+        group.listTimeRangesForChannel(channel, ranges);
+        for (const TimeRange& range : ranges) {
+            latest = std::max(latest, range.end);
+        }
+    }
+    return latest;
+}
+
 int runRender(const std::vector<std::string>& arguments) {
     RenderSettings settings;
     const std::string problem = readSettings(arguments, settings);
@@ -441,20 +454,29 @@ int runRender(const std::vector<std::string>& arguments) {
         mutes[channel] = settings.masterMute || settings.mutedChannels.count(channel) != 0;
     }
 
+    InterleavedAudioVideoDecoder decoder(std::move(group), std::move(video),
+                                         kAutoSeekToleranceSeconds);
+    if (settings.hasFrom &&
+        !decoder.setPositionByWallClockTime(settings.from, kSeekTolerance, false)) {
+        // A channel may have ended before --from while others go on: only a time after all of
+        // the session's audio leaves nothing to play.
+        const double audioEnd = latestAudioTime(*decoder.audioDecoderGroupIs());
+        if (settings.from > audioEnd) {
+            char text[128];
+            std::snprintf(text, sizeof text, "the session's audio ends at %.3f, before --from",
+                          audioEnd);
+            return failure(audioEnd < 0.0 ? "the session has no audio" : text);
+        }
+    }
+
     RenderOutput output(settings);
     std::string error;
     if (!output.open(error)) {
         return failure(error);
     }
-
-    InterleavedAudioVideoDecoder decoder(std::move(group), std::move(video),
-                                         kAutoSeekToleranceSeconds);
     AudioMixer mixer(false);
     AudioVideoCorrelator correlator(90, 2, 0.03f, true, 0.0);
     correlator.initialize();
-    if (settings.hasFrom) {
-        decoder.setPositionByWallClockTime(settings.from, kSeekTolerance, false);
-    }
 
     // The feeder's loop, run on one thread: take a correlated chunk when one is ready, otherwise
     // decode the next chunk sets and their frames, mix each set and hand everything to the
