@@ -53,8 +53,9 @@ public:
     // ended. A non-null `id` is copied into the chunk.
     std::unique_ptr<EncodedAudioChunk> getNextEncodedChunk(bool* endOfData, TransactionId* id);
     // The next decoded chunk (owned by the caller), or null when nothing could be decoded. At the
-    // end of the last file the audio the codec still holds is handed out too, in chunks of the
-    // usual size. `endOfData` (required) is set when nothing follows what this call returned.
+    // end of the last file the audio the codec still holds is handed out too, in chunks no longer
+    // than the usual ones. `endOfData` (required) is set only once nothing follows: with the last
+    // of that audio, or with null; never while the codec still holds audio.
     std::unique_ptr<DecodedAudioChunk> getNextDecodedChunk(bool* endOfData);
 
     // Positions the file that holds epoch time `t` at `t`. With tolerance exactly -1.0 a time
