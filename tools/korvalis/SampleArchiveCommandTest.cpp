@@ -259,6 +259,17 @@ TEST_F(SampleArchiveCommandTest, AnInterruptStopsALiveRecordingCleanly) {
     // Six-second files: at least two after seven seconds.
     EXPECT_GE(files.size(), 2u);
     expectWholeFiles(root, "Room", year, month, day, 1);
+
+    // A termination request ends it the same way.
+    const std::string second = scratch_.file("terminated");
+    const CommandRun terminated = run(
+        commandLine({"sample-archive", second, "--live", "--hours", "0.01", "--location", "Room",
+                     "--channels", "1", "--video", "160x120@5"}) +
+        " >" + quoted(out) + " & pid=$!; for i in $(seq 100); do grep -q channels= " + quoted(out) +
+        " && break; sleep 0.1; done; sleep 1; kill -TERM $pid; wait $pid; " + "echo status=$?");
+    EXPECT_NE(terminated.out.find("status=0"), std::string::npos)
+        << terminated.out << terminated.err;
+    expectWholeFiles(second, "Room", year, month, day, 1);
 }
 
 }  // namespace
