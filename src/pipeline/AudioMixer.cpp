@@ -32,16 +32,28 @@ inline int16_t clampedSum(int16_t accumulated, int32_t addend) {
     return static_cast<int16_t>(std::clamp(accumulated + addend, -32768, 32767));
 }
 
-// Adds `count` source samples, scaled by `gain`, to the first `count` output samples.
-void mixInto(uint8_t* output, const uint8_t* source, uint32_t count, float gain) {
-    for (uint32_t i = 0; i < count; ++i) {
-        int16_t accumulated;
-        int16_t sample;
-        std::memcpy(&accumulated, output + i * kBytesPerSample, kBytesPerSample);
-        std::memcpy(&sample, source + i * kBytesPerSample, kBytesPerSample);
-        const int32_t addend = gain == 1.0f ? sample : scaledSample(sample, gain);
-        const int16_t mixed = clampedSum(accumulated, addend);
-        std::memcpy(output + i * kBytesPerSample, &mixed, kBytesPerSample);
+inline int16_t loadSample(const uint8_t* bytes, size_t index) {
+    int16_t sample;
+    std::memcpy(&sample, bytes + index * kBytesPerSample, kBytesPerSample);
+    return sample;
+}
+
+inline void storeSample(uint8_t* bytes, size_t index, int16_t sample) {
+    std::memcpy(bytes + index * kBytesPerSample, &sample, kBytesPerSample);
+}
+
+// Adds `count` source samples, scaled by `gain`, to the first `count` output samples. Unit gain,
+// the usual case, needs no multiplication.
+void mixInto(uint8_t* output, const uint8_t* source, size_t count, float gain) {
+    if (gain == 1.0f) {
+        for (size_t i = 0; i < count; ++i) {
+            storeSample(output, i, clampedSum(loadSample(output, i), loadSample(source, i)));
+        }
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        storeSample(output, i,
+                    clampedSum(loadSample(output, i), scaledSample(loadSample(source, i), gain)));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "AudioChunkWithCorrelatedVideoFrame.h"
 #include "CountingSemaphore.h"
@@ -97,6 +98,12 @@ private:
     void signalAvailableOutputs(uint64_t outputsBefore);
     uint64_t availableOutputs() const;
     std::unique_ptr<VideoSegmentFrame> frameForOutput(double startTime, double endTime);
+    // The power level of each component of a mixed chunk, as its powerLevelIs(true) gives it;
+    // false (and none) for another chunk.
+    static bool componentLevelsOf(DecodedAudioChunk& source, std::vector<float>& levels);
+    // Level-only components holding `levels`; false (nothing added) when `target` has components.
+    static bool addLevelComponents(MixedDecodedAudioChunk& target,
+                                   const std::vector<float>& levels);
 
     const unsigned maximumFrames_;
     const unsigned audioSeconds_;
@@ -123,6 +130,9 @@ private:
     unsigned outputCapacity_ = 0;
     std::unique_ptr<DecodedAudioChunk> partialChunk_;
     unsigned samplesLeft_ = 0;
+    // The partial chunk's per-channel levels, when it is a mixed chunk.
+    std::vector<float> partialChunkLevels_;
+    bool partialChunkIsMixed_ = false;
 
     // Samples held by the chunks in the audio queue (their real lengths, which may differ from
     // the first chunk's).

@@ -338,4 +338,47 @@ TEST_F(AudioVideoCorrelatorTest, ComponentsAreCopiedOnlyFromMixedChunks) {
     EXPECT_EQ(target.componentIs(0)->bufferIs(), nullptr) << "level-only components";
 }
 
+std::unique_ptr<DecodedAudioChunk> chunkOfSamples(const std::vector<int16_t>& samples) {
+    auto chunk = std::make_unique<DecodedAudioChunk>(static_cast<uint32_t>(samples.size()), kRate,
+                                                     1, "PCM", kStart);
+    EXPECT_TRUE(chunk->allocateBuffer(false));
+    EXPECT_TRUE(chunk->appendSamples(samples.data(), static_cast<uint32_t>(samples.size())));
+    return chunk;
+}
+
+TEST_F(AudioVideoCorrelatorTest, OutputLevelsAreThoseTheComponentsThemselvesGive) {
+    // Components with samples, as the mixer leaves them: noise of several sizes and offsets.
+    auto source = std::make_unique<MixedDecodedAudioChunk>(kChunkSamples, kRate, 1, "PCM", kStart);
+    ASSERT_TRUE(source->allocateBuffer(true));
+    source->advanceValidLength(source->bufferSizeIs());
+    std::vector<std::unique_ptr<DecodedAudioChunk>> copies;
+    uint32_t state = 12345;
+    // Eleven channels: more than are summed side by side, one of them shorter.
+    constexpr unsigned kChannels = 11;
+    for (unsigned channel = 0; channel < kChannels; ++channel) {
+        std::vector<int16_t> samples(channel == 5 ? 1000 : kChunkSamples);
+        for (int16_t& sample : samples) {
+            state = state * 1103515245u + 12345u;
+            sample = static_cast<int16_t>(static_cast<int>((state >> 16) % 20001) - 10000 +
+                                          static_cast<int>(channel) * 2000);
+            sample = static_cast<int16_t>(sample / (channel + 1));
+        }
+        // One copy goes into the mix, the other answers the level on its own.
+        source->addComponent(chunkOfSamples(samples));
+        copies.push_back(chunkOfSamples(samples));
+    }
+    // And a level-only component, whose stored level is its answer.
+    source->addComponent(std::make_unique<DecodedAudioChunk>(0.125f));
+    copies.push_back(std::make_unique<DecodedAudioChunk>(0.125f));
+    ASSERT_TRUE(correlator_.addUncompressedAudioChunkToCorrelate(std::move(source), false));
+    auto item = next();
+    MixedDecodedAudioChunk* audio = item->audioChunkIs();
+    ASSERT_EQ(audio->numberOfComponentsIs(), kChannels + 1);
+    for (unsigned channel = 0; channel <= kChannels; ++channel) {
+        EXPECT_EQ(audio->componentPowerLevelIs(channel), copies[channel]->powerLevelIs(true))
+            << channel;
+        EXPECT_GT(audio->componentPowerLevelIs(channel), 0.0f);
+    }
+}
+
 }  // namespace

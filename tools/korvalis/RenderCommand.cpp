@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -257,8 +258,12 @@ public:
             }
             wavOpen_ = true;
         }
-        if (!wav_.append(*audio)) {
-            error = wav_.errorText();
+        // Samples gather in memory and reach the file in large writes, not one per chunk.
+        const uint32_t count = std::min(audio->numberOfSamplesIs(), audio->validLengthIs() / 2);
+        const size_t used = pending_.size();
+        pending_.resize(used + count);
+        std::memcpy(pending_.data() + used, audio->bufferIs(), count * sizeof(int16_t));
+        if (pending_.size() >= kPendingSamples && !flushSamples(error)) {
             return false;
         }
         const double start = audio->startTimeIs();
@@ -297,6 +302,9 @@ public:
             }
             wavOpen_ = true;
         }
+        if (!flushSamples(error)) {
+            return false;
+        }
         if (!wav_.finish()) {
             error = wav_.errorText();
             return false;
@@ -324,6 +332,18 @@ public:
     }
 
 private:
+    static constexpr size_t kPendingSamples = 64 * 1024;
+
+    bool flushSamples(std::string& error) {
+        if (!pending_.empty() &&
+            !wav_.appendSamples(pending_.data(), static_cast<uint32_t>(pending_.size()))) {
+            error = wav_.errorText();
+            return false;
+        }
+        pending_.clear();
+        return true;
+    }
+
     bool writeFrame(VideoSegmentFrame& frame, std::string& error) {
         char name[64];
         std::snprintf(name, sizeof name, "%.6f.jpg", frame.getEpochTime());
@@ -360,6 +380,7 @@ private:
     const RenderSettings& settings_;
     WavFileWriter wav_;
     bool wavOpen_ = false;
+    std::vector<int16_t> pending_;
     std::FILE* pairs_ = nullptr;
     JpegImageCompressor jpeg_{90, 2, JpegImageCompressor::kFlagBgr};
     uint64_t chunks_ = 0;
@@ -367,6 +388,19 @@ private:
     double first_ = 0.0;
     double last_ = 0.0;
 };
+
+// The end of the latest time range of any channel; -1.0 without any.
+double latestAudioTime(AudioDecoderGroup& group) {
+    double latest = -1.0;
+    for (unsigned channel = 0; channel < group.numberOfDecodersIs(); ++channel) {
+        std::vector<TimeRange> ranges;
+        group.listTimeRangesForChannel(channel, ranges);
+        for (const TimeRange& range : ranges) {
+            latest = std::max(latest, range.end);
+        }
+    }
+    return latest;
+}
 
 int runRender(const std::vector<std::string>& arguments) {
     RenderSettings settings;
@@ -420,20 +454,29 @@ int runRender(const std::vector<std::string>& arguments) {
         mutes[channel] = settings.masterMute || settings.mutedChannels.count(channel) != 0;
     }
 
+    InterleavedAudioVideoDecoder decoder(std::move(group), std::move(video),
+                                         kAutoSeekToleranceSeconds);
+    if (settings.hasFrom &&
+        !decoder.setPositionByWallClockTime(settings.from, kSeekTolerance, false)) {
+        // A channel may have ended before --from while others go on: only a time after all of
+        // the session's audio leaves nothing to play.
+        const double audioEnd = latestAudioTime(*decoder.audioDecoderGroupIs());
+        if (settings.from > audioEnd) {
+            char text[128];
+            std::snprintf(text, sizeof text, "the session's audio ends at %.3f, before --from",
+                          audioEnd);
+            return failure(audioEnd < 0.0 ? "the session has no audio" : text);
+        }
+    }
+
     RenderOutput output(settings);
     std::string error;
     if (!output.open(error)) {
         return failure(error);
     }
-
-    InterleavedAudioVideoDecoder decoder(std::move(group), std::move(video),
-                                         kAutoSeekToleranceSeconds);
     AudioMixer mixer(false);
     AudioVideoCorrelator correlator(90, 2, 0.03f, true, 0.0);
     correlator.initialize();
-    if (settings.hasFrom) {
-        decoder.setPositionByWallClockTime(settings.from, kSeekTolerance, false);
-    }
 
     // The feeder's loop, run on one thread: take a correlated chunk when one is ready, otherwise
     // decode the next chunk sets and their frames, mix each set and hand everything to the

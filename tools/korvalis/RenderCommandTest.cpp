@@ -141,8 +141,8 @@ protected:
         return run;
     }
 
-    // COURT1 on 2010-03-15: three channels of two files of about 10 seconds, each channel its own tone,
-    // and 160x120 video at 10 frames a second over the same time.
+    // COURT1 on 2010-03-15: three channels of two files of about 10 seconds, each channel its own
+    // tone, and 160x120 video at 10 frames a second over the same time.
     void buildSession(bool video = true) {
         TestArchiveBuilder archive(root_);
         archive.addSessionRecord("COURT1", 2010, 3, 15, {});
@@ -305,6 +305,21 @@ TEST_F(RenderCommandTest, UnknownSessionIsExitOneNamingIt) {
     run = korvalis({"render", root_, "COURT1", "20100316", "--wav", scratch_.file("out.wav")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "korvalis render: no session COURT1 2010-03-16 under " + root_ + "\n");
+}
+
+TEST_F(RenderCommandTest, StartAfterTheSessionIsExitOneAndBeforeItPlaysFromTheStart) {
+    buildSession(false);
+    CommandRun run = korvalis(render({"--from", std::to_string(kStart + 100.0)}));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "korvalis render: the session's audio ends at 1268661620.016, before --from\n");
+
+    // Before the first file the audio snaps into it.
+    run = korvalis(
+        render({"--from", std::to_string(kStart - 50.0), "--to", std::to_string(kStart + 1.0)}));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(summary(run.out, "first"), "1268661600.000");
+    EXPECT_EQ(summary(run.out, "chunks"), "34");
 }
 
 TEST_F(RenderCommandTest, WrongCommandLinesAreExitTwo) {
