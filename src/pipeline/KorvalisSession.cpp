@@ -105,6 +105,36 @@ void KorvalisSession::skip(const std::string& path, const std::string& reason) {
     skippedFiles_.push_back(path + ": " + reason);
 }
 
+void KorvalisSession::noteDamage(const std::string& path, const std::string& reason) {
+    if (!reportedFiles_.insert(path).second) {
+        return;
+    }
+    AvDebugLogger::instance().log(AvDebugLogger::kWarning,
+                                  "KorvalisSession: media file \"%s\" is damaged: %s", path.c_str(),
+                                  reason.c_str());
+    damagedFiles_.push_back(path + ": " + reason);
+}
+
+std::vector<std::string> KorvalisSession::takeDamagedFiles() {
+    std::vector<std::string> damaged;
+    damaged.swap(damagedFiles_);
+    return damaged;
+}
+
+std::string KorvalisSession::latestKovFile() const {
+    std::string latest;
+    double latestStart = 0.0;
+    for (const std::string& path : videoFiles_) {
+        MediaFileName name;
+        if (sameKind(extensionOfPath(path), kKovKind) && MediaFileName::parse(path, name) &&
+            (latest.empty() || name.startTime() > latestStart)) {
+            latest = path;
+            latestStart = name.startTime();
+        }
+    }
+    return latest;
+}
+
 std::vector<std::string> KorvalisSession::takeSkippedFiles() {
     std::vector<std::string> skipped;
     skipped.swap(skippedFiles_);
@@ -157,6 +187,12 @@ std::unique_ptr<CompressedVideoFile> KorvalisSession::makeVideoFile(const std::s
             skip(path, "not a readable KOV file");
             return nullptr;
         }
+        if (testKov && path != latestKovFile_) {
+            if (const uint64_t cutOff = file->bytesAfterFinalFrameIs()) {
+                noteDamage(path, "it ends inside a frame (" + std::to_string(cutOff) +
+                                     " bytes after its last whole frame); its whole frames play");
+            }
+        }
         file->close();
         return file;
     }
@@ -192,6 +228,7 @@ bool KorvalisSession::createAudioDecoderGroupForSession(std::unique_ptr<AudioDec
 bool KorvalisSession::createVideDecoderForSession(std::unique_ptr<VideoDecoder>& decoder) {
     decoder.reset(new (std::nothrow) VideoDecoder);
     CHECK_ALLOCATION(decoder.get());
+    latestKovFile_ = latestKovFile();
     for (const std::string& path : videoFiles_) {
         if (std::unique_ptr<CompressedVideoFile> file = makeVideoFile(path, true)) {
             decoder->addFileToDecodeList(std::move(file));

@@ -69,6 +69,10 @@ public:
     // Files left out since the last call, each once in the session's life, as
     // "PATH: REASON" texts.
     std::vector<std::string> takeSkippedFiles();
+    // Files that take part although damaged, each once in the session's life, as "PATH: REASON"
+    // texts: on creation, a KOV file cut off inside a frame (its whole frames still play) that is
+    // not the session's latest video file (which the recorder may still be writing).
+    std::vector<std::string> takeDamagedFiles();
 
     const std::string& recordingsPath() const { return recordingsPath_; }
     const std::string& locationName() const { return locationName_; }
@@ -95,6 +99,9 @@ private:
     // The same for a video path; `testKov` applies the KOV validity test.
     std::unique_ptr<CompressedVideoFile> makeVideoFile(const std::string& path, bool testKov);
     void skip(const std::string& path, const std::string& reason);
+    void noteDamage(const std::string& path, const std::string& reason);
+    // The KOV file of the list whose name carries the latest start time, or "".
+    std::string latestKovFile() const;
 
     std::string recordingsPath_;
     std::string locationName_;
@@ -108,4 +115,7 @@ private:
     std::vector<std::string> videoFiles_;
     std::set<std::string> reportedFiles_;
     std::vector<std::string> skippedFiles_;
+    std::vector<std::string> damagedFiles_;
+    // The latest KOV file when the video decoder was created: it may still be growing.
+    std::string latestKovFile_;
 };

@@ -257,3 +257,40 @@ TEST_F(KorvalisSessionTest, AChannelFoundLaterGetsADecoderAtTheEndReadingTheUsua
 }
 
 }  // namespace
+
+// A KOV file cut off inside a frame (a recorder crash, a broken copy) still plays its whole frames
+// and is named once as damaged; the session's latest file may be one the recorder is writing.
+TEST_F(KorvalisSessionTest, ACutOffKovFilePlaysItsWholeFramesAndIsReportedUnlessItIsTheLatest) {
+    const std::string first = archive_.writeKov(kStart, 2.0);
+    archive_.writeKov(kStart + 2.0, 2.0);  // whole: not reported
+    const std::string last = archive_.writeKov(kStart + 4.0, 2.0);
+    for (const std::string& path : {first, last}) {
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) - 10);
+    }
+
+    KorvalisSession media = session();
+    media.enumerateMediaFiles();
+    std::unique_ptr<VideoDecoder> video;
+    media.createVideDecoderForSession(video);
+    ASSERT_EQ(video->numberOfFilesIs(), 3u);
+    EXPECT_TRUE(media.takeSkippedFiles().empty());
+    const std::vector<std::string> damaged = media.takeDamagedFiles();
+    ASSERT_EQ(damaged.size(), 1u) << ::testing::PrintToString(damaged);
+    EXPECT_EQ(damaged[0].rfind(first + ": it ends inside a frame (", 0), 0u) << damaged[0];
+
+    // The first file's frames up to its cut frame play, then the second file's.
+    ASSERT_TRUE(video->setPositionByWallClockTime(kStart, 1.0f));
+    bool endOfData = false;
+    std::vector<double> times;
+    while (std::unique_ptr<VideoSegmentFrame> frame = video->getNextFrame(&endOfData, false)) {
+        times.push_back(frame->getEpochTime());
+    }
+    EXPECT_TRUE(endOfData);
+    ASSERT_GE(times.size(), 25u);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_GE(times.back(), kStart + 5.0);
+
+    // Reported once: a second creation says nothing more.
+    media.createVideDecoderForSession(video);
+    EXPECT_TRUE(media.takeDamagedFiles().empty());
+}

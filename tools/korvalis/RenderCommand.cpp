@@ -430,6 +430,9 @@ int runRender(const std::vector<std::string>& arguments) {
     for (const std::string& skipped : session.takeSkippedFiles()) {
         std::fprintf(stderr, "korvalis render: warning: skipped %s\n", skipped.c_str());
     }
+    for (const std::string& damaged : session.takeDamagedFiles()) {
+        std::fprintf(stderr, "korvalis render: warning: damaged %s\n", damaged.c_str());
+    }
 
     const unsigned channels = group->numberOfDecodersIs();
     for (const auto& [channel, gain] : settings.channelGains) {

@@ -125,6 +125,9 @@ int run(const std::vector<std::string>& arguments) {
     for (const std::string& skipped : session.takeSkippedFiles()) {
         std::fprintf(stderr, "korvalis session: warning: skipped %s\n", skipped.c_str());
     }
+    for (const std::string& damaged : session.takeDamagedFiles()) {
+        std::fprintf(stderr, "korvalis session: warning: damaged %s\n", damaged.c_str());
+    }
 
     const unsigned channels = group->numberOfDecodersIs();
     std::printf("recordings: %s\n", recordingsPath.c_str());

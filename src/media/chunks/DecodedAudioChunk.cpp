@@ -52,17 +52,20 @@ float DecodedAudioChunk::powerLevelIs(bool useCached) {
     if (n == 0) {
         return powerLevel_;
     }
+    // The buffer is taken once: bufferIs() is virtual, and a call per sample costs more than the
+    // arithmetic.
+    const uint8_t* const samples = bufferIs();
     int64_t total = 0;
     for (uint32_t i = 0; i < n; ++i) {
         int16_t sample;
-        std::memcpy(&sample, bufferIs() + i * kBytesPerSample, sizeof sample);
+        std::memcpy(&sample, samples + i * kBytesPerSample, sizeof sample);
         total += sample;
     }
     const int64_t mean = total / static_cast<int64_t>(n);
     float sumOfSquares = 0.0f;
     for (uint32_t i = 0; i < n; ++i) {
         int16_t sample;
-        std::memcpy(&sample, bufferIs() + i * kBytesPerSample, sizeof sample);
+        std::memcpy(&sample, samples + i * kBytesPerSample, sizeof sample);
         sumOfSquares += std::pow(static_cast<float>(sample - mean), 2.0f);
     }
     powerLevel_ = std::sqrt(sumOfSquares / static_cast<float>(n)) / 32767.0f;

@@ -219,6 +219,11 @@ bool KovCompressedVideoFile::isAvailable() {
     return true;
 }
 
+uint64_t KovCompressedVideoFile::bytesAfterFinalFrameIs() {
+    std::lock_guard guard(lock_);
+    return navigator_.bytesAfterFinalFrameIs();
+}
+
 bool KovCompressedVideoFile::isValid() {
     std::lock_guard guard(lock_);
     return navigator_.fileHeaderIs().isValid() && navigator_.firstFrameHeaderIs().isValid() &&

@@ -80,6 +80,8 @@ public:
     bool isAvailable() override;
     // The file header, the first and the final frame header are all valid.
     bool isValid() override;
+    // Bytes after the final whole frame (see KovNavigatorAndFormatter): not 0 for a cut-off file.
+    uint64_t bytesAfterFinalFrameIs();
 
     // The navigator, for tools that show the file's headers.
     KovNavigatorAndFormatter& navigator() { return navigator_; }

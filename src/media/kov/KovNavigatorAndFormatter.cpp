@@ -895,3 +895,14 @@ uint64_t KovNavigatorAndFormatter::fileSizeIs() const {
     std::lock_guard guard(lock_);
     return fileSize_;
 }
+
+uint64_t KovNavigatorAndFormatter::bytesAfterFinalFrameIs() const {
+    std::lock_guard guard(lock_);
+    const uint64_t finalFrameEnd = finalFramePosition_ + fileHeader_.getFrameHeaderLength() +
+                                   finalFrameHeader_.getLengthOfFrameData();
+    if (finalFrameEnd > fileSize_) {
+        // The final frame found is itself cut off: none of its bytes make a frame.
+        return fileSize_ > finalFramePosition_ ? fileSize_ - finalFramePosition_ : 0;
+    }
+    return fileSize_ - finalFrameEnd;
+}

@@ -136,6 +136,10 @@ public:
     KovFrameHeader finalFrameHeaderIs() const;
     // File size in bytes as last measured by getFinalFrameHeader.
     uint64_t fileSizeIs() const;
+    // Bytes of the file, as last measured, that make no whole frame at its end: 0 for a file that
+    // ends where its final frame ends; more for one cut off inside a frame (a crash of the
+    // recorder, a copy broken off, or a file still being written).
+    uint64_t bytesAfterFinalFrameIs() const;
 
 private:
     bool seekTo(uint64_t position);
