@@ -520,11 +520,11 @@ bool SampleArchiveWriter::prepareSessions() {
             }
         }
         const auto patternSamples = static_cast<uint64_t>(samples.size());
-        const uint64_t contextSamples = kContextFrames * TimedMp3Writer::kSamplesPerFrame;
+        constexpr uint64_t kContextSamples = kContextFrames * TimedMp3Writer::kSamplesPerFrame;
         TimedMp3Writer encoder(0.0, (kPatternFrames + 2 * kContextFrames) * kFrameSeconds);
         encoder.setStampIntervalSeconds(0.0);
-        encoder.setSignal([&samples, patternSamples, contextSamples](uint64_t index) {
-            return samples[(index + patternSamples - contextSamples) % patternSamples];
+        encoder.setSignal([&samples, patternSamples](uint64_t index) {
+            return samples[(index + patternSamples - kContextSamples) % patternSamples];
         });
         std::vector<uint8_t> encoded;
         if (!encoder.writeToMemory(encoded)) {
