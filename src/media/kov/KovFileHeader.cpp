@@ -7,9 +7,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "TerminalText.h"
 #include "XmlTextParser.h"
 
 namespace {
+
+// Names and kinds in a header are words a recorder writes: text with a control character or a
+// byte that is no part of a UTF-8 character would not be written back as it was read.
+bool isPlainText(const char* text) {
+    return TerminalText::escaped(text) == text;
+}
 
 constexpr const char* kRootElement = "KOV_Header";
 constexpr const char* kFormatVersionMajor = "FormatVersionMajor";
@@ -276,6 +283,7 @@ bool KovFileHeader::parseHeaderText(const std::string& text) {
     }
     if (const char* value = childText(kFrameEncoding)) {
         frameEncoding_ = value;
+        valid = valid && isPlainText(value);
     }
 
     const TiXmlElement* format = root->FirstChildElement(kFrameHeaderFormat);
@@ -294,6 +302,9 @@ bool KovFileHeader::parseHeaderText(const std::string& text) {
             lengthText == nullptr) {
             valid = false;
             continue;
+        }
+        if (!isPlainText(name) || !isPlainText(formatName)) {
+            valid = false;
         }
         parseUnsigned32(offsetText, offset);
         parseUnsigned32(lengthText, length);

@@ -243,6 +243,24 @@ TEST(KovFileHeader, AFieldListedTwiceKeepsItsFirstEntryAndCountsBothLengths) {
     EXPECT_EQ(again.getFrameHeaderLength(), 72u);
 }
 
+// Found by fuzzing: a field name holding control characters and bytes that are no UTF-8 did not
+// read back as it was written. Such texts make the header invalid.
+TEST(KovFileHeader, NamesWithControlCharactersOrStrayBytesMakeTheHeaderInvalid) {
+    const std::string fuzzed = replaced(kStandardHeaderText, "name=\"Start_Marker\"",
+                                        std::string("name=\"\xff\xff_\xd0\x01\x02"
+                                                    "B\x16Sta\x92t_Marker\""));
+    KovFileHeader header = blankHeader();
+    EXPECT_FALSE(readHeader(header, withTrailer(fuzzed)));
+    EXPECT_FALSE(
+        readHeader(header, withTrailer(replaced(kStandardHeaderText, "<Frame_Encoding>JPEG",
+                                                "<Frame_Encoding>JP\x1b[2JEG"))));
+    // Letters beyond ASCII in UTF-8 are words like any other.
+    EXPECT_TRUE(
+        readHeader(header, withTrailer(replaced(kStandardHeaderText, "name=\"Start_Marker\"",
+                                                "name=\"D\xc3\xa9"
+                                                "but\""))));
+}
+
 TEST(KovFileHeader, BoundsWhatAHostileHeaderCanCost) {
     KovFileHeader header = blankHeader();
     // Megabytes of text without a terminator are not read to their end.
