@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -145,7 +146,7 @@ private:
 
     std::unique_ptr<soundtouch::SoundTouch> tempoProcessor_;
     int speed_ = 0;
-    int flushCount_ = 0;
+    std::atomic<int> flushCount_{0};
     BufferList pending_;
     BufferList outstanding_;
     int restartCount_ = 0;
