@@ -12,7 +12,7 @@ public:
     static constexpr int kSlowestPosition = 7;
     static constexpr int kNormalPosition = 0;
     // Tempo changes korvalis play accepts directly.
-    static constexpr int kMinimumPercent = -95;
+    static constexpr int kMinimumPercent = -90;
     static constexpr int kMaximumPercent = 400;
 
     // Normal speed.
@@ -20,7 +20,7 @@ public:
 
     // The speed of track-bar position `position`, clamped to [-8, 7].
     static PlaybackSpeed fromTrackBarPosition(int position);
-    // A tempo change in percent (clamped to [-95, 400]); its position is the nearest one.
+    // A tempo change in percent (clamped to [-90, 400]); its position is the nearest one.
     static PlaybackSpeed fromPercent(int percent);
 
     int trackBarPositionIs() const { return position_; }
