@@ -7,12 +7,15 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "JexSession.h"
+#include "FileIo.h"
 #include "NullAudioOutputDevice.h"
+#include "WavAudioOutputDevice.h"
 #include "PlaybackEngine.h"
 #include "PlaybackTestSupport.h"
 #include "PlayerFeeder.h"
@@ -100,6 +103,39 @@ void expectContiguous(const std::vector<double>& positions, size_t from, size_t 
     for (size_t i = from + 1; i < to; ++i) {
         ASSERT_NEAR(positions[i] - positions[i - 1], 0.03, 1e-4) << "item " << i;
     }
+}
+
+bool readWav(const std::string& path, std::vector<int16_t>& samples) {
+    std::string bytes;
+    if (!FileIo::readWholeFile(path, bytes) || bytes.size() < 44) {
+        return false;
+    }
+    samples.resize((bytes.size() - 44) / 2);
+    std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
+    return true;
+}
+
+// The frequency from `low` to `high` Hz (1 Hz steps) strongest in one second of `samples`
+// from `from`, by Goertzel power.
+double dominantFrequency(const std::vector<int16_t>& samples, size_t from, double low,
+                         double high) {
+    double best = -1.0, bestPower = -1.0;
+    for (double hz = low; hz <= high; hz += 1.0) {
+        const double coefficient = 2.0 * std::cos(2.0 * M_PI * hz / 16000.0);
+        double previous = 0.0, beforePrevious = 0.0;
+        for (size_t i = from; i < from + 16000 && i < samples.size(); ++i) {
+            const double current = samples[i] + coefficient * previous - beforePrevious;
+            beforePrevious = previous;
+            previous = current;
+        }
+        const double power = previous * previous + beforePrevious * beforePrevious -
+                             coefficient * previous * beforePrevious;
+        if (power > bestPower) {
+            bestPower = power;
+            best = hz;
+        }
+    }
+    return best;
 }
 
 class PlaybackEngineThreadTest : public ::testing::Test {
@@ -257,6 +293,36 @@ TEST_F(PlaybackEngineThreadTest, SpeedChangeWhilePlayingStartsAgainFromThePositi
         ASSERT_LE(positions[i] - positions[i - 1], 0.03 + 1e-4) << i;
     }
     EXPECT_GT(positions.back(), kStart + 7.5);
+}
+
+// At -50 a range lasts about twice as long, at +50 about two thirds, and the tones keep their
+// pitch.
+TEST_F(PlaybackEngineThreadTest, SpeedChangesTheLengthAndKeepsThePitch) {
+    writeSession(6.0, false);
+    for (const int percent : {-50, 50}) {
+        SCOPED_TRACE(percent);
+        const std::string path = archive_.root() + "/speed.wav";
+        {
+            Reports reports;
+            PlaybackEngine engine(std::make_unique<WavAudioOutputDevice>(path),
+                                  reports.callbacks());
+            open(engine);
+            ASSERT_TRUE(engine.channels().setChannelMute(1, true));
+            engine.setSpeed(PlaybackSpeed::fromPercent(percent));
+            engine.setEndTime(kStart + 5.0);
+            engine.playFrom(kStart + 1.0);
+            ASSERT_TRUE(reports.waitFor([](Reports& r) { return r.finished_ > 0; }));
+        }
+        std::vector<int16_t> samples;
+        ASSERT_TRUE(readWav(path, samples));
+        // 4 s of session (the seek lands up to one decoding step early).
+        const double heardSeconds = samples.size() / 16000.0;
+        const double expected = 4.0 / (1.0 + percent / 100.0);
+        EXPECT_NEAR(heardSeconds, expected, expected * 0.03 + 0.144 / (1.0 + percent / 100.0));
+        ASSERT_GT(samples.size(), 2u * 16000);
+        const double hz = dominantFrequency(samples, samples.size() / 2 - 8000, 400.0, 600.0);
+        EXPECT_NEAR(hz, 500.0, 10.0);
+    }
 }
 
 // The feeder plays a session that the recorder is still writing while the refresh thread adds
