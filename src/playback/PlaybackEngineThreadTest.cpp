@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "JexSession.h"
 #include "FileIo.h"
+#include "JexSession.h"
 #include "NullAudioOutputDevice.h"
-#include "WavAudioOutputDevice.h"
 #include "PlaybackEngine.h"
 #include "PlaybackTestSupport.h"
 #include "PlayerFeeder.h"
+#include "WavAudioOutputDevice.h"
 #include "Win32AudioVideoPlayer.h"
 
 namespace {
@@ -293,6 +293,29 @@ TEST_F(PlaybackEngineThreadTest, SpeedChangeWhilePlayingStartsAgainFromThePositi
         ASSERT_LE(positions[i] - positions[i - 1], 0.03 + 1e-4) << i;
     }
     EXPECT_GT(positions.back(), kStart + 7.5);
+}
+
+// A session without audio plays its video alone: silent items carry the frames and the
+// positions advance to the video's end.
+TEST_F(PlaybackEngineThreadTest, SessionWithoutAudioPlaysItsVideo) {
+    archive_.writeKov(kStart, 3.0);
+    PlaybackEngine engine(fastDevice(), reports_.callbacks());
+    open(engine);
+    EXPECT_EQ(engine.channelCountIs(), 0u);
+    double start = 0.0, end = 0.0;
+    ASSERT_TRUE(engine.sessionRangeIs(start, end));
+    EXPECT_NEAR(start, kStart, 0.01);
+    engine.playFrom(kStart);
+    ASSERT_TRUE(reports_.waitFor([](Reports& r) { return r.finished_ > 0; }));
+    const std::vector<double> positions = reports_.positions();
+    ASSERT_FALSE(positions.empty());
+    EXPECT_NEAR(positions.front(), kStart, 1e-6);
+    expectContiguous(positions, 0, positions.size());
+    EXPECT_GT(positions.back(), kStart + 2.7);
+    EXPECT_LT(positions.back(), kStart + 3.4);
+    // 5 frames a second for 3 seconds.
+    EXPECT_GE(reports_.frames(), 14);
+    EXPECT_LE(reports_.frames(), 15);
 }
 
 // At -50 a range lasts about twice as long, at +50 about two thirds, and the tones keep their

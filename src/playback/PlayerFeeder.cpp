@@ -9,7 +9,9 @@
 #include "AudioVideoCorrelator.h"
 #include "AvDebugLogger.h"
 #include "ChannelGainModel.h"
+#include "CompressedVideoFile.h"
 #include "InterleavedAudioVideoDecoder.h"
+#include "VideoDecoder.h"
 #include "Win32AudioVideoPlayer.h"
 
 namespace {
@@ -17,6 +19,8 @@ namespace {
 constexpr float kSeekTolerance = -1.0f;
 // How long the thread waits for a message while not playing.
 constexpr std::chrono::milliseconds kIdleWait{10};
+// A session without audio skips gaps in its video longer than this.
+constexpr double kSilentGapSeconds = 2.0;
 }  // namespace
 
 PlayerFeeder::PlayerFeeder(Win32AudioVideoPlayer& player, AudioVideoCorrelator& correlator,
@@ -120,10 +124,25 @@ uint64_t PlayerFeeder::mixedChunkSetCountIs() const {
     return mixedChunkSets_;
 }
 
+namespace {
+bool hasAudio(InterleavedAudioVideoDecoder& decoder) {
+    return decoder.audioDecoderGroupIs() != nullptr &&
+           decoder.audioDecoderGroupIs()->numberOfDecodersIs() > 0;
+}
+}  // namespace
+
 bool PlayerFeeder::sessionRangeOf(InterleavedAudioVideoDecoder& decoder, double& start,
                                   double& end) {
     AudioDecoderGroup* group = decoder.audioDecoderGroupIs();
     bool found = false;
+    if (!hasAudio(decoder) && decoder.videoDecoderIs() != nullptr) {
+        for (CompressedVideoFile* file : decoder.videoDecoderIs()->filesInDecodeListIs()) {
+            start = found ? std::min(start, file->getStartTime()) : file->getStartTime();
+            end = found ? std::max(end, file->getEndTime()) : file->getEndTime();
+            found = true;
+        }
+        return found;
+    }
     for (unsigned channel = 0; group != nullptr && channel < group->numberOfDecodersIs();
          ++channel) {
         std::vector<TimeRange> ranges;
@@ -207,6 +226,8 @@ void PlayerFeeder::seek(double epochTime, bool clamp) {
         }
     }
     decoder_->setPositionByWallClockTime(epochTime, kSeekTolerance, false);
+    silentClock_ = epochTime;
+    heldFrame_.reset();
     correlator_.reset();
     player_.requestFlush();
     chunkSets_ = kChunkSetsAfterSeek;
@@ -243,6 +264,9 @@ void PlayerFeeder::feedOnce() {
 }
 
 bool PlayerFeeder::decodeNext() {
+    if (!hasAudio(*decoder_)) {
+        return decodeSilence();
+    }
     std::vector<DecodedChunkSet> audio;
     std::vector<std::unique_ptr<VideoSegmentFrame>> frames;
     const bool produced = decoder_->getNextDecodedChunksAndFrames(chunkSets_, audio, frames, false);
@@ -270,6 +294,65 @@ bool PlayerFeeder::decodeNext() {
         ++mixedChunkSets_;
     }
     return true;
+}
+
+bool PlayerFeeder::decodeSilence() {
+    VideoDecoder* video = decoder_->videoDecoderIs();
+    if (video == nullptr) {
+        return false;
+    }
+    const double step = static_cast<double>(kSilentChunkSamples) / kSilentSampleRate;
+    const unsigned count = chunkSets_;
+    if (chunkSets_ != kChunkSetsPerStep) {
+        chunkSets_ = kChunkSetsPerStep;
+        priming_ = true;
+    }
+    bool ended = false;
+    bool produced = false;
+    for (unsigned set = 0; set < count && !ended; ++set) {
+        const double start = silentClock_;
+        const double end = start + step;
+        while (true) {
+            std::unique_ptr<VideoSegmentFrame> frame = std::move(heldFrame_);
+            if (frame == nullptr) {
+                bool endOfData = false;
+                frame = video->getNextFrame(&endOfData, false);
+                if (frame == nullptr) {
+                    ended = endOfData;
+                    break;
+                }
+            }
+            if (frame->getEpochTime() > end) {
+                // A gap in the video: carry on from its next frame rather than play the gap.
+                if (frame->getEpochTime() > end + kSilentGapSeconds && !produced) {
+                    silentClock_ = frame->getEpochTime();
+                    heldFrame_ = std::move(frame);
+                    return decodeSilence();
+                }
+                heldFrame_ = std::move(frame);
+                break;
+            }
+            correlator_.addVideoFrameToCorrelate(std::move(frame), false);
+            produced = true;
+        }
+        if (ended && !produced && heldFrame_ == nullptr) {
+            return false;
+        }
+        auto silence = std::make_unique<DecodedAudioChunk>(kSilentChunkSamples, kSilentSampleRate,
+                                                           1, "PCM", start);
+        silence->allocateBuffer(true);
+        std::vector<int16_t> zeros(kSilentChunkSamples, 0);
+        silence->appendSamples(zeros.data(), kSilentChunkSamples);
+        mixer_.addChunkToMix(std::move(silence), 1.0f, false);
+        std::unique_ptr<MixedDecodedAudioChunk> mixed = mixer_.mixedResultIs();
+        if (mixed != nullptr) {
+            correlator_.addUncompressedAudioChunkToCorrelate(std::move(mixed), false);
+        }
+        silentClock_ = end;
+        produced = true;
+        ++mixedChunkSets_;
+    }
+    return produced;
 }
 
 bool PlayerFeeder::queueOrEnd(std::unique_ptr<AudioChunkWithCorrelatedVideoFrame> item) {

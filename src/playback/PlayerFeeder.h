@@ -4,12 +4,14 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "AudioMixer.h"
 #include "PlaybackMessages.h"
 #include "ThreadMessageQueue.h"
+#include "VideoSegmentFrame.h"
 
 class AudioVideoCorrelator;
 class ChannelGainModel;
@@ -84,7 +86,12 @@ public:
     unsigned seekCountIs() const;
     uint64_t mixedChunkSetCountIs() const;
 
-    // The earliest start and latest end of the decoder's audio channels; false when it has none.
+    // Length of the silent chunks that carry a session without audio.
+    static constexpr uint32_t kSilentChunkSamples = 2304;
+    static constexpr uint32_t kSilentSampleRate = 16000;
+
+    // The earliest start and latest end of the decoder's audio channels, or of its video when it
+    // has no audio; false when it has neither.
     static bool sessionRangeOf(InterleavedAudioVideoDecoder& decoder, double& start, double& end);
 
 private:
@@ -96,6 +103,9 @@ private:
     void feedOnce();
     // Decodes, mixes and correlates the next chunk sets; false when the decoder had nothing.
     bool decodeNext();
+    // For a session without audio: silent chunks of the decoding step's length, timed from the
+    // position, carry the video's frames; false when the video has ended.
+    bool decodeSilence();
     // Queues one item to the player, or ends the session when it lies beyond the end time.
     bool queueOrEnd(std::unique_ptr<class AudioChunkWithCorrelatedVideoFrame> item);
     void endSession();
@@ -119,6 +129,10 @@ private:
     unsigned chunkSets_ = kChunkSetsAfterSeek;
     bool priming_ = false;
     double lastQueuedStartTime_ = -1.0;
+    // A session without audio: the start of the next silent chunk, and a frame read beyond the
+    // chunk before.
+    double silentClock_ = -1.0;
+    std::unique_ptr<VideoSegmentFrame> heldFrame_;
     std::atomic<unsigned> seekCount_{0};
     std::atomic<uint64_t> mixedChunkSets_{0};
 };

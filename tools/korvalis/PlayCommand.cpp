@@ -345,12 +345,12 @@ int runPlay(const std::vector<std::string>& arguments) {
     }
     double sessionStart = 0.0, sessionEnd = 0.0;
     if (!engine.sessionRangeIs(sessionStart, sessionEnd)) {
-        return failure("the session has no audio");
+        return failure("the session has neither audio nor video");
     }
     if (settings.hasFrom && settings.from > sessionEnd) {
         char text[128];
-        std::snprintf(text, sizeof text, "the session's audio ends at %.3f, before --from",
-                      sessionEnd);
+        std::snprintf(text, sizeof text, "the session's %s ends at %.3f, before --from",
+                      channels > 0 ? "audio" : "video", sessionEnd);
         return failure(text);
     }
     const double from = settings.hasFrom ? settings.from : sessionStart;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -158,6 +159,26 @@ TEST_F(PlayCommandTest, FollowPrintsTheAnnotationsPlaybackPasses) {
     EXPECT_EQ(lines[0], "position: 1268643600");
     EXPECT_EQ(lines[1].rfind("annotation: 09:00:00 AM\t", 0), 0u) << run.out;
     EXPECT_NE(lines[1].find("\tCourt in session"), std::string::npos) << run.out;
+}
+
+TEST_F(PlayCommandTest, SessionWithoutAudioPlaysItsVideoAndPositionsAdvance) {
+    writeArchive();
+    // Only the video stays.
+    for (int channel = 0; channel < 3; ++channel) {
+        char directory[64];
+        std::snprintf(directory, sizeof directory, "/Recordings/%03d/20100315", channel);
+        for (const auto& entry : std::filesystem::directory_iterator(root_ + directory)) {
+            if (entry.path().extension() == ".mp3") {
+                std::filesystem::remove(entry.path());
+            }
+        }
+    }
+    const CommandRun run = korvalis(
+        session("play", {"--from", at(2.0), "--to", at(5.0), "--audio-output", "null:fast"}));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "position: 1268643602\nposition: 1268643603\nposition: 1268643604\nplayed: "
+              "3.000\n");
 }
 
 TEST_F(PlayCommandTest, WrongCommandLinesAreExitTwoAndMissingSessionsExitOne) {
