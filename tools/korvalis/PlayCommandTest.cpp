@@ -181,6 +181,32 @@ TEST_F(PlayCommandTest, SessionWithoutAudioPlaysItsVideoAndPositionsAdvance) {
               "3.000\n");
 }
 
+// On a terminal (a pseudo-terminal made by script(1)): keys change the state the status line
+// shows, and q quits.
+TEST_F(PlayCommandTest, OnATerminalKeysDriveThePlayerAndTheStatusLineShowsIt) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "script(1) is not installed";
+    }
+    writeArchive(false);
+    std::string command = quoted(KORVALIS_EXECUTABLE);
+    for (const std::string& argument : session("play", {"--audio-output", "null"})) {
+        command += " " + quoted(argument);
+    }
+    // Up arrow (faster), mute channel 1, follow on, quit.
+    const std::string out = scratch_.file("terminal");
+    const std::string shell = "(sleep 1; printf '\\033[A1fq') | script -qfec " +
+                              quoted(static_cast<const std::string&>(command)) + " /dev/null >" +
+                              quoted(out) + " 2>&1";
+    const int status = std::system(shell.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string text;
+    ASSERT_TRUE(FileIo::readWholeFile(out, text));
+    EXPECT_NE(text.find("09:00:0"), std::string::npos) << text;
+    EXPECT_NE(text.find("1.1x  follow  1[muted---]"), std::string::npos) << text;
+    EXPECT_NE(text.find("played: "), std::string::npos) << text;
+}
+
 TEST_F(PlayCommandTest, WrongCommandLinesAreExitTwoAndMissingSessionsExitOne) {
     writeArchive(false);
     for (const std::vector<std::string>& options :
