@@ -218,8 +218,9 @@ private:
 // The annotations in time order, and the next one playback will pass.
 class AnnotationFollower {
 public:
-    AnnotationFollower(const JexSession* record, int offsetSeconds)
-        : offsetSeconds_(offsetSeconds) {
+    // `position`: where playback is (annotations before it count as passed), -1.0 for nowhere.
+    AnnotationFollower(const JexSession* record, int offsetSeconds, double position = -1.0)
+        : previous_(position), offsetSeconds_(offsetSeconds) {
         if (record == nullptr) {
             return;
         }
@@ -230,17 +231,18 @@ public:
         }
         std::stable_sort(entries_.begin(), entries_.end(),
                          [](const Entry& a, const Entry& b) { return a.time < b.time; });
+        if (position >= 0.0) {
+            next_ = firstAtOrAfter(position + 0.03);
+        }
     }
+    AnnotationFollower& operator=(AnnotationFollower&&) = default;
 
     // The lines of the annotations passed between the previous position and `position` (a
     // jump back or of more than a second starts again from `position`).
     std::vector<std::string> passed(double position) {
         std::vector<std::string> lines;
         if (previous_ < 0.0 || position < previous_ || position - previous_ > 1.0) {
-            next_ = static_cast<size_t>(
-                std::lower_bound(entries_.begin(), entries_.end(), position,
-                                 [](const Entry& e, double t) { return e.time < t; }) -
-                entries_.begin());
+            next_ = firstAtOrAfter(position);
         }
         previous_ = position;
         while (next_ < entries_.size() && entries_[next_].time < position + 0.03) {
@@ -259,10 +261,18 @@ private:
         double time;
         JexAnnotation annotation;
     };
+
+    size_t firstAtOrAfter(double time) const {
+        return static_cast<size_t>(
+            std::lower_bound(entries_.begin(), entries_.end(), time,
+                             [](const Entry& e, double t) { return e.time < t; }) -
+            entries_.begin());
+    }
+
     std::vector<Entry> entries_;
     size_t next_ = 0;
-    double previous_ = -1.0;
-    const int offsetSeconds_;
+    double previous_;
+    int offsetSeconds_;
 };
 
 // The location's offset from UTC: the record's, else the machine's at that time.
@@ -319,6 +329,8 @@ int runPlay(const std::vector<std::string>& arguments) {
     };
     callbacks.finished = [&reports] { reports.finished(); };
     callbacks.fileSkipped = [&reports](const std::string& text) { reports.skipped(text); };
+    std::atomic<bool> annotationsChanged{false};
+    callbacks.annotationsChanged = [&annotationsChanged] { annotationsChanged = true; };
     PlaybackEngine engine(AudioOutputDeviceFactory::create(choice, settings.deviceName),
                           std::move(callbacks));
     const std::string root = recordingsPath.substr(0, recordingsPath.rfind('/'));
@@ -383,6 +395,10 @@ int runPlay(const std::vector<std::string>& arguments) {
             const std::string line = "warning: skipped " + text;
             interactive ? terminal.printLine(line)
                         : (void)std::fprintf(stderr, "korvalis play: %s\n", line.c_str());
+        }
+        if (annotationsChanged.exchange(false)) {
+            // The recorder added annotations: follow the record as it is now.
+            follower = AnnotationFollower(engine.recordIs(), offsetSeconds, lastHeard);
         }
         for (double start : heard) {
             lastHeard = start;
