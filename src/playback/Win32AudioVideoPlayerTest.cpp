@@ -44,6 +44,9 @@ protected:
         ASSERT_TRUE(player_->start());
     }
 
+    // The player goes first: its wave thread may still be calling the hooks above.
+    void TearDown() override { player_.reset(); }
+
     void queue(size_t from, size_t count) {
         for (size_t i = from; i < from + count; ++i) {
             ASSERT_TRUE(player_->queueItem(Support::makeSilentItem(i), true));
@@ -362,6 +365,44 @@ TEST_F(PlayerOnManualDevice, RequestFlushGivesUpWhenTheWaveThreadNeverAnswers) {
     // The flush asked for is still carried out once the wave thread is free.
     ASSERT_TRUE(Support::waitUntil([&] { return player_->flushCountIs() == 1; }));
     player_->setPositionCallback(nullptr);
+}
+
+// Through a device that completes at once, the queue empties, the device runs dry, and the player
+// primes again and restarts by itself when enough items arrive.
+TEST(Win32AudioVideoPlayerNullFast, RunningDryPrimesAgainAndRestartsByItself) {
+    std::mutex mutex;
+    std::vector<double> reported;
+    std::string errorText;
+    auto device = AudioOutputDeviceFactory::create("null:fast", "", errorText);
+    ASSERT_NE(device, nullptr) << errorText;
+    Win32AudioVideoPlayer player(40, 40, 10, std::move(device));
+    player.setPositionCallback([&](double startTime, double, float, TransactionId) {
+        std::lock_guard guard(mutex);
+        reported.push_back(startTime);
+    });
+    auto reportedCount = [&] {
+        std::lock_guard guard(mutex);
+        return reported.size();
+    };
+    ASSERT_TRUE(player.start());
+    for (size_t i = 0; i < 11; ++i) {
+        ASSERT_TRUE(player.queueItem(Support::makeSilentItem(i), true));
+    }
+    player.play();
+    ASSERT_TRUE(Support::waitUntil([&] { return reportedCount() == 11; }));
+    ASSERT_TRUE(Support::waitUntil([&] { return player.restartCountIs() == 1; }));
+    EXPECT_TRUE(player.primingIs());
+    EXPECT_EQ(player.outstandingCountIs(), 0);
+
+    for (size_t i = 11; i < 22; ++i) {
+        ASSERT_TRUE(player.queueItem(Support::makeSilentItem(i), true));
+    }
+    ASSERT_TRUE(Support::waitUntil([&] { return reportedCount() == 22; }));
+    ASSERT_TRUE(Support::waitUntil([&] { return player.restartCountIs() == 2; }));
+    player.setPositionCallback(nullptr);
+    for (size_t i = 0; i < reported.size(); ++i) {
+        EXPECT_DOUBLE_EQ(reported[i], Support::itemStartTime(i));
+    }
 }
 
 TEST(Win32AudioVideoPlayerSpeed, MinusTenPlaysAsMinusTwentyAndExtremesAreClamped) {
