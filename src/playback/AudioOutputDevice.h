@@ -19,7 +19,8 @@
 // them, or waits on something their caller holds, deadlocks.
 class AudioOutputDevice {
 public:
-    // The caller's identifier of one written buffer, handed back with its completion notice.
+    // The caller's identifier of one written buffer, handed back with its completion notice (a
+    // number, or the address of the caller's own record of the buffer; the device never reads it).
     using BufferId = uint64_t;
     // `bufferId` is the buffer's identifier from write(); `wasReset` is true when the buffer was
     // answered by reset() or close() instead of being played to its end.

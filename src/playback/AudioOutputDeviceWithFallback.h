@@ -7,8 +7,9 @@
 #include "NullAudioOutputDevice.h"
 
 // Plays through a preferred device when it opens and through a paced null device when it does
-// not, so that playback never fails for want of a sound card. The first failed open tells the
-// user once, in plain words (UserNotification and the log); open() then reports success.
+// not, so that playback never fails for want of a sound card. The first failed open of this
+// object tells the user once, in plain words (UserNotification); every fallback is logged as a
+// warning. open() then reports success.
 class AudioOutputDeviceWithFallback : public AudioOutputDevice {
 public:
     explicit AudioOutputDeviceWithFallback(std::unique_ptr<AudioOutputDevice> preferred);

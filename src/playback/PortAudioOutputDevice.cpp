@@ -13,6 +13,9 @@
 #if KORVALIS_HAVE_ALSA
 #include <alsa/asoundlib.h>
 #endif
+#if KORVALIS_HAVE_JACK
+#include <jack/jack.h>
+#endif
 
 namespace {
 
@@ -22,6 +25,13 @@ using Clock = AudioOutputDeviceNoticeQueue::Clock;
 // The sound library reports every configuration it probes and fails on to the standard error
 // stream; the user learns what matters from our own message instead.
 void quietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+#endif
+#if KORVALIS_HAVE_JACK
+// The sound server's client library complains the same way when no server runs; what it says
+// goes to the log instead.
+void logJackMessage(const char* message) {
+    AvDebugLogger::instance().log(AvDebugLogger::kCoarseTrace, "JACK: %s", message);
+}
 #endif
 
 // PortAudio is started once for all its users and stopped when the last one is done.
@@ -36,6 +46,10 @@ bool startLibrary(std::string& errorText) {
     if (libraryUsers == 0) {
 #if KORVALIS_HAVE_ALSA
         snd_lib_error_set_handler(&quietAlsaErrors);
+#endif
+#if KORVALIS_HAVE_JACK
+        jack_set_error_function(&logJackMessage);
+        jack_set_info_function(&logJackMessage);
 #endif
         const PaError error = Pa_Initialize();
         if (error != paNoError) {

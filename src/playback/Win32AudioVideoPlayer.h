@@ -88,9 +88,10 @@ public:
     // Writes nothing more to the device: what it holds plays out. A start requested before and
     // not yet carried out is cancelled.
     void pause();
-    // For the end of the material: like play, but once started the player also writes buffers
-    // when fewer than primeCount + 1 are pending, so the last items are heard. Ends with the next
-    // flush or pause. Always true.
+    // For the end of the material: like play, but the player also starts, and keeps writing,
+    // with fewer than primeCount + 1 buffers pending, so the last items are heard. Once every
+    // pending buffer has been played the player primes again without restarting by itself
+    // (outstandingCountIs() is then 0). A flush or pause ends draining. Always true.
     bool drain();
     // Asks the wave thread to flush (reset the device, destroy every pending buffer, free every
     // slot, prime again) and waits until it has, at most kFlushWaitLimit. True when the flush was
