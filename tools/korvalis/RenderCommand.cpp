@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveSessionSet.h"
 #include "AudioDecoderGroup.h"
 #include "AudioMixer.h"
 #include "AudioVideoCorrelator.h"
@@ -23,6 +22,7 @@
 #include "KorvalisCommand.h"
 #include "KorvalisSession.h"
 #include "RgbImage.h"
+#include "SessionLookup.h"
 #include "VideoDecoder.h"
 #include "WavFileWriter.h"
 
@@ -50,7 +50,6 @@ constexpr const char* kUsage =
 
 // What playback passes: 0.144 s decoding steps, re-seeking video drifted 2 s from the audio,
 // 5 chunk sets after a seek and then 1, and a correlator of (90, 2, 0.03, true, 0.0).
-constexpr float kChunkDurationSeconds = 0.144f;
 constexpr float kAutoSeekToleranceSeconds = 2.0f;
 constexpr unsigned kChunkSetsAfterSeek = 5;
 constexpr unsigned kChunkSetsPerStep = 1;
@@ -65,78 +64,6 @@ int usageError(const std::string& message) {
 int failure(const std::string& message) {
     std::fprintf(stderr, "korvalis render: %s\n", message.c_str());
     return kExitFailure;
-}
-
-// YYYYMMDD of a real calendar month and day.
-bool parseDay(const std::string& text, int& year, int& month, int& day) {
-    if (text.size() != 8 || text.find_first_not_of("0123456789") != std::string::npos) {
-        return false;
-    }
-    year = std::stoi(text.substr(0, 4));
-    month = std::stoi(text.substr(4, 2));
-    day = std::stoi(text.substr(6, 2));
-    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
-// As korvalis session finds a session: the Recordings path of the root holding the location
-// (found regardless of case; `location` becomes the name its records carry) when it has a record
-// of that day. False when there is none.
-bool findSession(const std::string& roots, std::string& location, int year, int month, int day,
-                 std::string& recordingsPath) {
-    const ArchiveSessionSet set(roots);
-    std::string root;
-    if (!set.findRootForLocation(location, root)) {
-        return false;
-    }
-    std::vector<std::string> names;
-    set.getAllLocationNames(names);
-    if (std::find(names.begin(), names.end(), location) == names.end()) {
-        for (const std::string& name : names) {
-            if (lowerCase(name) == lowerCase(location)) {
-                location = name;
-                break;
-            }
-        }
-    }
-    std::vector<SessionDateEntry> dates;
-    if (!set.getAllDatesForLocationName(dates, location)) {
-        return false;
-    }
-    for (const SessionDateEntry& date : dates) {
-        if (date.year == year && date.month == month && date.day == day) {
-            recordingsPath = set.recordingsPath(root);
-            return true;
-        }
-    }
-    return false;
-}
-
-bool parseChannel(const std::string& text, unsigned& channel) {
-    long value = 0;
-    if (!CommandLine::parseLong(text, value) || value < 0 || value > 999) {
-        return false;
-    }
-    channel = static_cast<unsigned>(value);
-    return true;
-}
-
-bool parseGain(const std::string& text, float& gain) {
-    double value = 0.0;
-    if (!CommandLine::parseDouble(text, value) || !std::isfinite(value) || value < 0.0 ||
-        value > 1000.0) {
-        return false;
-    }
-    gain = static_cast<float>(value);
-    return true;
 }
 
 struct RenderSettings {
@@ -164,13 +91,10 @@ std::string readSettings(const std::vector<std::string>& arguments, RenderSettin
     if (!line.isValid()) {
         return line.error();
     }
-    if (line.positional().size() != 3) {
-        return "expected ROOTS LOCATION YYYYMMDD";
-    }
-    settings.roots = line.positional()[0];
-    settings.location = line.positional()[1];
-    if (!parseDay(line.positional()[2], settings.year, settings.month, settings.day)) {
-        return "'" + line.positional()[2] + "' is not a day written YYYYMMDD";
+    const std::string positional = SessionLookup::readSessionArguments(
+        line, settings.roots, settings.location, settings.year, settings.month, settings.day);
+    if (!positional.empty()) {
+        return positional;
     }
     if (!line.hasOption("wav") || line.value("wav")->empty()) {
         return "--wav OUT is required";
@@ -191,25 +115,13 @@ std::string readSettings(const std::vector<std::string>& arguments, RenderSettin
     if (settings.hasFrom && settings.hasTo && settings.to <= settings.from) {
         return "--to must be later than --from";
     }
-    for (const std::string& text : line.values("gain")) {
-        const size_t equals = text.find('=');
-        unsigned channel = 0;
-        float gain = 0.0f;
-        if (equals == std::string::npos || !parseChannel(text.substr(0, equals), channel) ||
-            !parseGain(text.substr(equals + 1), gain)) {
-            return "--gain '" + text + "' is not CHANNEL=GAIN (a gain from 0 to 1000)";
-        }
-        settings.channelGains[channel] = gain;
-    }
-    for (const std::string& text : line.values("mute")) {
-        unsigned channel = 0;
-        if (!parseChannel(text, channel)) {
-            return "--mute '" + text + "' is not a channel number";
-        }
-        settings.mutedChannels.insert(channel);
+    const std::string channelOptions =
+        SessionLookup::readChannelOptions(line, settings.channelGains, settings.mutedChannels);
+    if (!channelOptions.empty()) {
+        return channelOptions;
     }
     if (line.hasOption("master-gain") &&
-        !parseGain(*line.value("master-gain"), settings.masterGain)) {
+        !SessionLookup::parseGain(*line.value("master-gain"), settings.masterGain)) {
         return "--master-gain '" + *line.value("master-gain") + "' is not a gain from 0 to 1000";
     }
     settings.masterMute = line.hasFlag("master-mute");
@@ -415,37 +327,22 @@ int runRender(const std::vector<std::string>& arguments) {
 
     std::string location = settings.location;
     std::string recordingsPath;
-    if (!findSession(settings.roots, location, settings.year, settings.month, settings.day,
-                     recordingsPath)) {
+    if (!SessionLookup::findSession(settings.roots, location, settings.year, settings.month,
+                                    settings.day, recordingsPath)) {
         return failure(noSession);
     }
     KorvalisSession session(recordingsPath, location, static_cast<uint32_t>(settings.year),
                             static_cast<uint32_t>(settings.month),
                             static_cast<uint32_t>(settings.day));
-    session.enumerateMediaFiles();
     std::unique_ptr<AudioDecoderGroup> group;
     std::unique_ptr<VideoDecoder> video;
-    session.createAudioDecoderGroupForSession(group, kChunkDurationSeconds);
-    session.createVideDecoderForSession(video);
-    for (const std::string& skipped : session.takeSkippedFiles()) {
-        std::fprintf(stderr, "korvalis render: warning: skipped %s\n", skipped.c_str());
-    }
-    for (const std::string& damaged : session.takeDamagedFiles()) {
-        std::fprintf(stderr, "korvalis render: warning: damaged %s\n", damaged.c_str());
-    }
+    SessionLookup::buildMediaSet(session, group, video, "render");
 
     const unsigned channels = group->numberOfDecodersIs();
-    for (const auto& [channel, gain] : settings.channelGains) {
-        if (channel >= channels) {
-            return usageError("--gain names channel " + std::to_string(channel) +
-                              ", but the session has " + std::to_string(channels));
-        }
-    }
-    for (unsigned channel : settings.mutedChannels) {
-        if (channel >= channels) {
-            return usageError("--mute names channel " + std::to_string(channel) +
-                              ", but the session has " + std::to_string(channels));
-        }
+    const std::string channelProblem =
+        SessionLookup::checkChannelOptions(settings.channelGains, settings.mutedChannels, channels);
+    if (!channelProblem.empty()) {
+        return usageError(channelProblem);
     }
     // As the main window computes them for each chunk set.
     std::vector<float> gains(channels);

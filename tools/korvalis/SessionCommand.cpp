@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveSessionSet.h"
 #include "AudioDecoder.h"
 #include "AudioDecoderGroup.h"
 #include "CommandLine.h"
@@ -15,6 +14,7 @@
 #include "CompressedVideoFile.h"
 #include "KorvalisCommand.h"
 #include "KorvalisSession.h"
+#include "SessionLookup.h"
 #include "VideoDecoder.h"
 
 namespace {
@@ -33,64 +33,9 @@ constexpr const char* kUsage =
     "seconds. ROOTS are archive paths separated by ';'. Media files that cannot be read are\n"
     "left out with a warning on stderr.\n";
 
-// The chunk duration the player's window asks for.
-constexpr float kChunkDuration = 0.144f;
-
 int usageError(const std::string& message) {
     std::fprintf(stderr, "korvalis session: %s\n%s", message.c_str(), kUsage);
     return kExitUsage;
-}
-
-bool parseDay(const std::string& text, int& year, int& month, int& day) {
-    if (text.size() != 8 || text.find_first_not_of("0123456789") != std::string::npos) {
-        return false;
-    }
-    year = std::stoi(text.substr(0, 4));
-    month = std::stoi(text.substr(4, 2));
-    day = std::stoi(text.substr(6, 2));
-    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
-// The Recordings path of the root holding a record of the session; false when none does. The
-// location is found regardless of case (as the archive finds its root); `location` becomes the
-// name its records carry.
-bool findSession(const std::string& roots, std::string& location, int year, int month, int day,
-                 std::string& recordingsPath) {
-    const ArchiveSessionSet set(roots);
-    std::string root;
-    if (!set.findRootForLocation(location, root)) {
-        return false;
-    }
-    std::vector<std::string> names;
-    set.getAllLocationNames(names);
-    if (std::find(names.begin(), names.end(), location) == names.end()) {
-        for (const std::string& name : names) {
-            if (lowerCase(name) == lowerCase(location)) {
-                location = name;
-                break;
-            }
-        }
-    }
-    std::vector<SessionDateEntry> dates;
-    if (!set.getAllDatesForLocationName(dates, location)) {
-        return false;
-    }
-    for (const SessionDateEntry& date : dates) {
-        if (date.year == year && date.month == month && date.day == day) {
-            recordingsPath = set.recordingsPath(root);
-            return true;
-        }
-    }
-    return false;
 }
 
 int run(const std::vector<std::string>& arguments) {
@@ -98,18 +43,17 @@ int run(const std::vector<std::string>& arguments) {
     if (!line.isValid()) {
         return usageError(line.error());
     }
-    if (line.positional().size() != 3) {
-        return usageError("expected ROOTS LOCATION YYYYMMDD");
-    }
-    const std::string& roots = line.positional()[0];
-    std::string location = line.positional()[1];
+    std::string roots;
+    std::string location;
     int year = 0, month = 0, day = 0;
-    if (!parseDay(line.positional()[2], year, month, day)) {
-        return usageError("'" + line.positional()[2] + "' is not a day written YYYYMMDD");
+    const std::string positional =
+        SessionLookup::readSessionArguments(line, roots, location, year, month, day);
+    if (!positional.empty()) {
+        return usageError(positional);
     }
     std::string recordingsPath;
     const std::string asked = location;
-    if (!findSession(roots, location, year, month, day, recordingsPath)) {
+    if (!SessionLookup::findSession(roots, location, year, month, day, recordingsPath)) {
         std::fprintf(stderr, "korvalis session: no session %s %04d-%02d-%02d under %s\n",
                      asked.c_str(), year, month, day, roots.c_str());
         return kExitFailure;
@@ -117,17 +61,9 @@ int run(const std::vector<std::string>& arguments) {
 
     KorvalisSession session(recordingsPath, location, static_cast<uint32_t>(year),
                             static_cast<uint32_t>(month), static_cast<uint32_t>(day));
-    session.enumerateMediaFiles();
     std::unique_ptr<AudioDecoderGroup> group;
     std::unique_ptr<VideoDecoder> video;
-    session.createAudioDecoderGroupForSession(group, kChunkDuration);
-    session.createVideDecoderForSession(video);
-    for (const std::string& skipped : session.takeSkippedFiles()) {
-        std::fprintf(stderr, "korvalis session: warning: skipped %s\n", skipped.c_str());
-    }
-    for (const std::string& damaged : session.takeDamagedFiles()) {
-        std::fprintf(stderr, "korvalis session: warning: damaged %s\n", damaged.c_str());
-    }
+    SessionLookup::buildMediaSet(session, group, video, "session");
 
     const unsigned channels = group->numberOfDecodersIs();
     std::printf("recordings: %s\n", recordingsPath.c_str());
