@@ -8,6 +8,7 @@
 #include "DecryptionCompleteFile.h"
 #include "EncryptionCompleteFile.h"
 #include "FaultInjectingFileSystem.h"
+#include "FileSystem.h"
 #include "KorvalisSealingSession.h"
 #include "KorvalisSealingSessionTestSupport.h"
 #include "KorvalisSession.h"
@@ -247,6 +248,91 @@ TEST_F(KorvalisSealingSessionTest, SessionWithoutAudioChannelsSealsItsVideoAlone
     ASSERT_TRUE(sealer.seal(kStart + 15.0, kStart + 45.0, *key_, ""));
     EXPECT_EQ(support_.checkCoverage(-1, kStart, kSessionEnd, kStart + 15.0, kStart + 45.0), "");
     EXPECT_EQ(support_.checkCoverage(0, kStart, kSessionEnd, 0.0, 0.0), "");
+}
+
+// Forwards to the real file system and notes every operation that changes or flushes the disk.
+class RecordingFileSystem final : public FileSystem {
+public:
+    std::vector<std::string> operations;
+
+    bool exists(const std::string& path) override { return real_.exists(path); }
+    bool isDirectory(const std::string& path) override { return real_.isDirectory(path); }
+    bool createDirectory(const std::string& path) override {
+        return note("createDirectory", path) && real_.createDirectory(path);
+    }
+    bool removeFile(const std::string& path) override {
+        return note("removeFile", path) && real_.removeFile(path);
+    }
+    bool removeDirectory(const std::string& path) override {
+        return note("removeDirectory", path) && real_.removeDirectory(path);
+    }
+    bool removeRecursively(const std::string& path) override {
+        return note("removeRecursively", path) && real_.removeRecursively(path);
+    }
+    bool moveWithoutReplacing(const std::string& from, const std::string& to) override {
+        return note("move", to) && real_.moveWithoutReplacing(from, to);
+    }
+    bool copyFile(const std::string& from, const std::string& to) override {
+        return note("copy", to) && real_.copyFile(from, to);
+    }
+    bool readFileInPieces(const std::string& path, size_t pieceBytes,
+                          const std::function<bool(std::string_view)>& consume) override {
+        return real_.readFileInPieces(path, pieceBytes, consume);
+    }
+    bool readWholeFile(const std::string& path, std::string& bytes,
+                       uint64_t maximumBytes) override {
+        return real_.readWholeFile(path, bytes, maximumBytes);
+    }
+    bool writeFileDurably(const std::string& path, std::string_view bytes) override {
+        return note("writeFileDurably", path) && real_.writeFileDurably(path, bytes);
+    }
+    bool syncFile(const std::string& path) override {
+        return note("syncFile", path) && real_.syncFile(path);
+    }
+    bool syncDirectory(const std::string& path) override {
+        return note("syncDirectory", path) && real_.syncDirectory(path);
+    }
+    bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) override {
+        return real_.listDirectory(path, entries);
+    }
+    bool fileSize(const std::string& path, uint64_t& bytes) override {
+        return real_.fileSize(path, bytes);
+    }
+    std::string error() const override { return real_.error(); }
+    bool alreadyExists() const override { return real_.alreadyExists(); }
+
+private:
+    bool note(const char* operation, const std::string& path) {
+        operations.push_back(std::string(operation) + " " + path);
+        return true;
+    }
+    RealFileSystem real_;
+};
+
+TEST_F(KorvalisSealingSessionTest, PreparedFilesAreFlushedBeforeTheCommitAndTheArchiveAfterIt) {
+    RecordingFileSystem recording;
+    ASSERT_TRUE(run(true, kStart + 24.0, kStart + 33.0, recording, *key_));
+    const auto& operations = recording.operations;
+    const auto commit = std::find_if(operations.begin(), operations.end(), [](const auto& op) {
+        return op.starts_with("writeFileDurably ") &&
+               op.ends_with("/ENCRYPTION_COMPLETE_MOVE_IN_PROGRESS.xml");
+    });
+    ASSERT_NE(commit, operations.end());
+    const std::string work = support_.recordingsPath() + "/SealingWorkInProgress";
+    // Before the commit: the work directory made, the clear parts to copy back flushed (two per
+    // channel and video), then the work directory itself; nothing else.
+    std::vector<std::string> before(operations.begin(), commit);
+    ASSERT_EQ(before.size(), 1u + 2u * (kChannels + 1) + 1u) << ::testing::PrintToString(before);
+    EXPECT_EQ(before.front(), "createDirectory " + work);
+    for (size_t i = 1; i + 1 < before.size(); ++i) {
+        EXPECT_TRUE(before[i].starts_with("syncFile " + work + "/")) << before[i];
+    }
+    EXPECT_EQ(before.back(), "syncDirectory " + work);
+    // After it: the archive changed, then the work directory removed last.
+    EXPECT_EQ(operations.back(), "removeDirectory " + work);
+    EXPECT_EQ(std::count_if(commit, operations.end(),
+                            [](const auto& op) { return op.starts_with("move "); }),
+              kChannels + 1);
 }
 
 // ---------------------------------------------------------------------------------------------
