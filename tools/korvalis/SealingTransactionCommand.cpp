@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "AudioDecoder.h"
 #include "AudioDecoderGroup.h"
@@ -20,6 +21,7 @@
 #include "SealingKeyLoader.h"
 #include "SessionLookup.h"
 #include "TerminalText.h"
+#include "TransactionScope.h"
 #include "VideoDecoder.h"
 
 namespace fs = std::filesystem;
@@ -41,6 +43,36 @@ bool rangeTouchesSession(AudioDecoderGroup& group, VideoDecoder& video, double f
     }
     std::vector<CompressedVideoFile*> files;
     return video.getAllFilesInTimeRange(from, to, files, false);
+}
+
+// The first directory a transaction on the session may change that cannot be written: every
+// directory holding media files of the session, and its counterpart in the second archive when
+// that exists. Checked up front, since a failure after the commit leaves the work to recovery.
+std::string firstUnwritableDirectory(const KorvalisSession& session,
+                                     const std::string& archiveLocation) {
+    std::set<std::string> directories;
+    std::vector<std::string> files = session.videoFiles();
+    for (uint32_t channel = 0; channel < session.numberOfChannelsIs(); ++channel) {
+        const std::vector<std::string> channelFiles = session.audioFilesForChannel(channel);
+        files.insert(files.end(), channelFiles.begin(), channelFiles.end());
+    }
+    for (const std::string& file : files) {
+        directories.insert(KorvalisSession::directoryOfPath(file));
+        if (!archiveLocation.empty()) {
+            const std::string copy = TransactionScope::archivedCopyPath(archiveLocation, file);
+            const std::string copyDirectory = KorvalisSession::directoryOfPath(copy);
+            std::error_code code;
+            if (fs::is_directory(copyDirectory, code)) {
+                directories.insert(copyDirectory);
+            }
+        }
+    }
+    for (const std::string& directory : directories) {
+        if (access(directory.c_str(), W_OK) != 0) {
+            return directory;
+        }
+    }
+    return std::string();
 }
 
 // Draws "[####      ] 3/10 text" over the line on a terminal; nothing elsewhere.
@@ -152,6 +184,12 @@ int SealingTransactionCommand::run(const std::vector<std::string>& arguments, bo
     std::unique_ptr<AudioDecoderGroup> group;
     std::unique_ptr<VideoDecoder> video;
     SessionLookup::buildMediaSet(session, group, video, name);
+    const std::string unwritable = firstUnwritableDirectory(session, archiveLocation);
+    if (!unwritable.empty()) {
+        loader.report("the directory " + TerminalText::escaped(unwritable) +
+                      " cannot be written; nothing was changed");
+        return kExitFailure;
+    }
     if (!rangeTouchesSession(*group, *video, from, to)) {
         loader.report("the range lies outside the session; nothing was changed");
         return kExitFailure;
