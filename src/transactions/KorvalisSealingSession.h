@@ -108,6 +108,10 @@ public:
     // bytes go to it in chunks of kCopyChunkBytes, then one final call with no data.
     bool copyFile(const CompletionEntry& entry, KovWriteCallback writer, void* writerContext);
 
+    // The mutex that keeps the sealing, unsealing and copy runs of this session apart; a copy
+    // job holds it for its whole run (and must not run from inside seal or unseal).
+    std::mutex& runMutex() { return mutex_; }
+
     // Removes `directory` and everything below it; false at the first failure.
     bool deleteDirectoryRecursively(const std::string& directory);
 
