@@ -9,6 +9,7 @@
 #include "EncryptionCompleteFile.h"
 #include "FaultInjectingFileSystem.h"
 #include "FileSystem.h"
+#include "KorvalisEncryptedMediaFile.h"
 #include "KorvalisSealingSession.h"
 #include "KorvalisSealingSessionTestSupport.h"
 #include "KorvalisSession.h"
@@ -185,6 +186,35 @@ TEST_F(KorvalisSealingSessionTest, UnsealingLeavesSealedFilesReachingBeyondTheRa
     expectCoverage(kStart + 20.0, kStart + 40.0);
     // Audio files are whole frames long, so their boundaries lie a little off the whole seconds.
     ASSERT_TRUE(run(false, kStart + 19.9, kStart + 40.1, fileSystem_, *key_));
+    expectCoverage(0.0, 0.0);
+    expectOriginalMedia();
+}
+
+TEST_F(KorvalisSealingSessionTest, UnsealingOntoAnExistingFileFailsUntilTheConflictIsRemoved) {
+    ASSERT_TRUE(run(true, kStart + 20.0, kStart + 40.0, fileSystem_, *key_));
+    const auto spans = support_.spans(1);
+    ASSERT_TRUE(spans[1].sealed);
+    bool opened = false;
+    KorvalisEncryptedMediaFile sealed(KorvalisSession::directoryOfPath(spans[1].path),
+                                      KorvalisSession::fileNameOfPath(spans[1].path), opened);
+    ASSERT_TRUE(opened);
+    const std::string inTheWay =
+        KorvalisSession::directoryOfPath(spans[1].path) + "/" + sealed.getOriginalFileName();
+    writeFile(inTheWay, "in the way");
+    EXPECT_FALSE(run(false, kStart + 19.0, kStart + 41.0, fileSystem_, *key_));
+    EXPECT_EQ(messages_.back(), "FAILED!");
+    EXPECT_EQ(Support::readFile(inTheWay), "in the way");
+    const std::string completion =
+        support_.recordingsPath() +
+        "/SealingWorkInProgress/DECRYPTION_COMPLETE_MOVE_IN_PROGRESS.xml";
+    EXPECT_TRUE(std::filesystem::exists(completion));
+    // The decision offers to finish the run; once the file is out of the way, that works.
+    EXPECT_EQ(RecoveryDecision::decide(support_.recordingsPath(), fileSystem_).action,
+              RecoveryAction::kRecoverUnsealing);
+    std::filesystem::remove(inTheWay);
+    KorvalisSealingSession recovery(nullptr, nullptr, nullptr, fileSystem_);
+    EXPECT_TRUE(recovery.recoverUnsealing(support_.recordingsPath(), {}));
+    EXPECT_FALSE(workDirectoryExists());
     expectCoverage(0.0, 0.0);
     expectOriginalMedia();
 }
