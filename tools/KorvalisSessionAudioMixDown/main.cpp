@@ -34,8 +34,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "KorvalisSessionAudioMixDown: %s\n", mixDown.errorText().c_str());
         return 1;
     }
-    for (const std::string& path : mixDown.writtenFiles()) {
-        std::printf("%s\n", path.c_str());
-    }
     return 0;
 }
