@@ -36,6 +36,11 @@ uint64_t FaultInjectingFileSystem::failedOperationCount() const {
     return failed_;
 }
 
+std::vector<std::string> FaultInjectingFileSystem::operations() const {
+    std::lock_guard lock(mutex_);
+    return operations_;
+}
+
 std::string FaultInjectingFileSystem::firstFailedOperation() const {
     std::lock_guard lock(mutex_);
     return firstFailed_;
@@ -44,6 +49,8 @@ std::string FaultInjectingFileSystem::firstFailedOperation() const {
 bool FaultInjectingFileSystem::admit(const char* operation, const std::string& path) {
     std::lock_guard lock(mutex_);
     ++count_;
+    const std::string description = std::string(operation) + " " + path;
+    operations_.push_back(description);
     bool refused = crashed_;
     if (!refused && fault_ != Fault::kNone && count_ == faultAt_) {
         refused = true;
@@ -55,7 +62,6 @@ bool FaultInjectingFileSystem::admit(const char* operation, const std::string& p
     }
     ++failed_;
     lastFailureInjected_ = true;
-    const std::string description = std::string(operation) + " " + path;
     injectedError_ = (crashed_ ? "Stopped before operation " : "Injected failure of operation ") +
                      std::to_string(count_) + ": " + description;
     if (firstFailed_.empty()) {

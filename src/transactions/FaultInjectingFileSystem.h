@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "FileSystem.h"
 
@@ -44,6 +45,10 @@ public:
     bool hasCrashed() const;
     // Operations that were refused by a fault.
     uint64_t failedOperationCount() const;
+    // Every operation so far, in order, as its name and path ("removeFile /a/b",
+    // "moveWithoutReplacing /a -> /b"), refused ones included: tests check the order of
+    // operations (flushes before the commit) with it.
+    std::vector<std::string> operations() const;
     // The name and path of the operation that a fault refused first ("moveWithoutReplacing /a"),
     // or "" when none was.
     std::string firstFailedOperation() const;
@@ -81,4 +86,5 @@ private:
     bool lastFailureInjected_ = false;
     std::string injectedError_;
     std::string firstFailed_;
+    std::vector<std::string> operations_;
 };
