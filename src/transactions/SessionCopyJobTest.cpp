@@ -165,7 +165,9 @@ TEST_F(SessionCopyJobTest, MixDownGivesOneChannelHoldingEveryTone) {
     options.mixDown = true;
     const SessionCopyJob::Segment segment{start_ + 10.0,
                                           start_ + 10.0 + SampleArchiveWriter::kPatternSeconds};
-    ASSERT_TRUE(runJob({segment}, target, options));
+    // A second segment after a gap is mixed into a file of its own.
+    const SessionCopyJob::Segment later{start_ + 130.0, start_ + 150.0};
+    ASSERT_TRUE(runJob({segment, later}, target, options));
     EXPECT_TRUE(said("Mixing ..."));
     EXPECT_TRUE(said("Mixing successful."));
     EXPECT_TRUE(std::filesystem::is_empty(temporaryParent()));
@@ -174,12 +176,16 @@ TEST_F(SessionCopyJobTest, MixDownGivesOneChannelHoldingEveryTone) {
     ASSERT_EQ(mixed.session.numberOfChannelsIs(), 1u);
     std::vector<TimeRange> ranges;
     mixed.group->listTimeRangesForChannel(0, ranges);
-    ASSERT_EQ(ranges.size(), 1u);
+    ASSERT_EQ(ranges.size(), 2u);
     EXPECT_NEAR(ranges[0].start, segment.start, kFrameSeconds);
     EXPECT_NEAR(ranges[0].end, segment.end, 2 * kFrameSeconds);
+    EXPECT_NEAR(ranges[1].start, later.start, kFrameSeconds);
+    EXPECT_NEAR(ranges[1].end, later.end, 2 * kFrameSeconds);
     double firstTime = 0.0;
-    const std::vector<int16_t> samples = decodeChannel(*mixed.group, 0, firstTime);
-    ASSERT_GT(samples.size(), 16000u * 80);
+    std::vector<int16_t> samples = decodeChannel(*mixed.group, 0, firstTime);
+    ASSERT_GT(samples.size(), 16000u * 100);
+    // The first segment's audio: one whole turn pattern of every channel.
+    samples.resize(static_cast<size_t>(SampleArchiveWriter::kPatternSeconds * 16000));
     const double unused = toneStrength(samples, 3137.0);
     for (int channel = 0; channel < kChannels; ++channel) {
         const double tone = toneStrength(samples, SampleArchiveWriter::channelToneHz(channel));

@@ -69,30 +69,6 @@ bool SessionAudioMixDown::mixInto(const std::string& targetRoot) {
             spans.push_back(span);
         }
     }
-    const double origin = spans.front().start;
-    const size_t length =
-        static_cast<size_t>(std::ceil((spans.back().end - origin) * kSampleRate)) + 1;
-    std::vector<int32_t> mix(length, 0);
-
-    for (unsigned channel = 0; channel < channels; ++channel) {
-        AudioDecoder* decoder = group->decoderForChannel(channel);
-        bool endOfData = false;
-        while (!endOfData) {
-            std::unique_ptr<DecodedAudioChunk> chunk = decoder->getNextDecodedChunk(&endOfData);
-            if (!chunk || chunk->startTimeIs() < 0.0) {
-                continue;
-            }
-            const long long first = std::llround((chunk->startTimeIs() - origin) * kSampleRate);
-            const uint32_t count = chunk->numberOfSamplesIs();
-            for (uint32_t i = 0; i < count; ++i) {
-                const long long at = first + i;
-                if (at >= 0 && static_cast<size_t>(at) < length) {
-                    mix[static_cast<size_t>(at)] += chunk->sampleAt(i);
-                }
-            }
-        }
-    }
-
     char day[16];
     std::snprintf(day, sizeof day, "%04d%02d%02d", year_, month_, day_);
     const std::string directory = targetRoot + "/Recordings/000/" + day;
@@ -101,17 +77,53 @@ bool SessionAudioMixDown::mixInto(const std::string& targetRoot) {
     if (error) {
         return fail("could not create " + directory + ": " + error.message());
     }
+
+    // The stretches are mixed and written one after the other, so that only one stretch is held
+    // in memory: every channel is read on in time order, and a chunk that begins after the
+    // current stretch waits for the next.
+    std::vector<std::unique_ptr<DecodedAudioChunk>> pending(channels);
+    std::vector<bool> ended(channels, false);
     int sequence = 0;
     for (const Span& span : spans) {
-        const size_t offset =
-            static_cast<size_t>(std::llround((span.start - origin) * kSampleRate));
+        const size_t length =
+            static_cast<size_t>(std::ceil((span.end - span.start) * kSampleRate)) + 1;
+        std::vector<int32_t> mix(length, 0);
+        for (unsigned channel = 0; channel < channels; ++channel) {
+            AudioDecoder* decoder = group->decoderForChannel(channel);
+            for (;;) {
+                std::unique_ptr<DecodedAudioChunk> chunk = std::move(pending[channel]);
+                if (!chunk) {
+                    if (ended[channel]) {
+                        break;
+                    }
+                    bool endOfData = false;
+                    chunk = decoder->getNextDecodedChunk(&endOfData);
+                    ended[channel] = endOfData;
+                    if (!chunk || chunk->startTimeIs() < 0.0) {
+                        continue;
+                    }
+                }
+                if (chunk->startTimeIs() > span.end + kJoinGapSeconds / 2) {
+                    pending[channel] = std::move(chunk);
+                    break;
+                }
+                const long long first =
+                    std::llround((chunk->startTimeIs() - span.start) * kSampleRate);
+                const uint32_t count = chunk->numberOfSamplesIs();
+                for (uint32_t i = 0; i < count; ++i) {
+                    const long long at = first + i;
+                    if (at >= 0 && static_cast<size_t>(at) < length) {
+                        mix[static_cast<size_t>(at)] += chunk->sampleAt(i);
+                    }
+                }
+            }
+        }
         TimedMp3Writer writer(span.start, span.end - span.start);
-        writer.setSignal([&mix, offset](uint64_t sampleIndex) -> int16_t {
-            const size_t at = offset + static_cast<size_t>(sampleIndex);
-            if (at >= mix.size()) {
+        writer.setSignal([&mix](uint64_t sampleIndex) -> int16_t {
+            if (sampleIndex >= mix.size()) {
                 return 0;
             }
-            return static_cast<int16_t>(std::clamp(mix[at], -32768, 32767));
+            return static_cast<int16_t>(std::clamp(mix[sampleIndex], -32768, 32767));
         });
         const std::string path =
             MediaFileName(location_, span.start, 0, sequence++, 0).pathIn(directory, "mp3");

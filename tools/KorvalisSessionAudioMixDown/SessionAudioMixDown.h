@@ -8,7 +8,8 @@
 // the recorder writes them (16000 Hz mono, 32 kbit/s, stamped once a second) into channel 000 of
 // another archive root, so that the result plays as a session of one channel. The channels are
 // summed sample by sample on their common wall-clock time line (saturating at full scale); each
-// stretch of time that some channel covers becomes one file.
+// stretch of time that some channel covers becomes one file. Only one stretch is held in memory
+// at a time, so segments hours apart cost no more than their own length.
 class SessionAudioMixDown {
 public:
     // Stretches of audio closer than this are written as one file (the gap as silence).
