@@ -23,7 +23,8 @@ extern char** environ;
 
 namespace {
 
-// The instant with the local offset in force then, as the record's display fields show it.
+// The instant with the machine's offset from UTC in force then, as the player shows times (the
+// record keeps whole UTC seconds only).
 WallClockTime localTimeOf(double epochSeconds) {
     WallClockTime time(epochSeconds, 0);
     time.setTzOffsetSeconds(
