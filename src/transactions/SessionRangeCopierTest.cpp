@@ -10,6 +10,9 @@
 #include "CompressedVideoFile.h"
 #include "FaultInjectingFileSystem.h"
 #include "Image.h"
+#include "KorvalisSealingSession.h"
+#include "KorvalisSealingSessionTestSupport.h"
+#include "KorvalisUserSealingKey.h"
 #include "RealFileSystem.h"
 #include "SessionCopyTestSupport.h"
 #include "SessionRangeCopier.h"
@@ -255,6 +258,49 @@ TEST_F(SessionRangeCopierTest, WithoutAudioChannelsTheVideoIsCopied) {
     EXPECT_EQ(filesIn(SessionRangeCopier::dayDirectory(target, 0, {2010, 3, 15}), "kov").size(),
               1u);
     EXPECT_TRUE(filesIn(SessionRangeCopier::dayDirectory(target, 0, {2010, 3, 15}), "mp3").empty());
+}
+
+// Sealed files inside the range are left out: the copy holds the clear audio and video on both
+// sides of the sealed stretch and no sealed file.
+TEST(SessionRangeCopierSealed, SealedFilesInTheRangeAreLeftOut) {
+    KorvalisSealingSessionTestSupport support;
+    ASSERT_TRUE(support.writeSession(2, 3, 30.0, true));
+    const double start = KorvalisSealingSessionTestSupport::kSessionStart;
+    RealFileSystem fileSystem;
+    {
+        const std::unique_ptr<KorvalisUserSealingKey> key =
+            KorvalisSealingSessionTestSupport::makeUserKey();
+        KorvalisSealingSessionTestSupport::MediaSet media = support.openSession();
+        KorvalisSealingSession sealer(media.audio.get(), media.video.get(), media.session.get(),
+                                      fileSystem);
+        ASSERT_TRUE(sealer.seal(start + 30.0, start + 60.0, *key, ""));
+    }
+    KorvalisSealingSessionTestSupport::MediaSet media = support.openSession();
+    TemporaryDirectory scratch("session-copy-");
+    const std::string target = scratch.file("copy");
+    SessionRangeCopier copier(fileSystem, media.audio.get(), media.video.get(), {2010, 3, 15});
+    ASSERT_TRUE(copier.copy(start + 10.0, start + 80.0, target, nullptr, nullptr));
+
+    for (const auto& [path, bytes] : treeContents(target)) {
+        EXPECT_EQ(path.find("sealed"), std::string::npos) << path;
+    }
+    KorvalisSession copied(target + "/Recordings", media.session->locationName(), 2010, 3, 15);
+    copied.enumerateMediaFiles();
+    std::unique_ptr<AudioDecoderGroup> group;
+    copied.createAudioDecoderGroupForSession(group, 0.144f);
+    ASSERT_EQ(group->numberOfDecodersIs(), 2u);
+    for (unsigned channel = 0; channel < 2; ++channel) {
+        std::vector<TimeRange> ranges;
+        group->listTimeRangesForChannel(channel, ranges);
+        ASSERT_EQ(ranges.size(), 2u) << "channel " << channel;
+        EXPECT_NEAR(ranges[0].start, start + 10.0, kFrameSeconds);
+        EXPECT_NEAR(ranges[0].end, start + 30.0, 2 * kFrameSeconds);
+        EXPECT_NEAR(ranges[1].start, start + 60.0, 2 * kFrameSeconds);
+        EXPECT_NEAR(ranges[1].end, start + 80.0, kFrameSeconds);
+        EXPECT_FALSE(ranges[0].sealed || ranges[1].sealed);
+    }
+    EXPECT_EQ(filesIn(SessionRangeCopier::dayDirectory(target, 0, {2010, 3, 15}), "kov").size(),
+              2u);
 }
 
 }  // namespace
