@@ -14,7 +14,9 @@
 
 #include "ByteOrder.h"
 #include "CompressedImage.h"
+#include "DecryptionCompleteFile.h"
 #include "EncodedAudioChunk.h"
+#include "EncryptionCompleteFile.h"
 #include "JexSession.h"
 #include "KorvalisEncryptedMediaFile.h"
 #include "KorvalisUserSealingKey.h"
@@ -233,7 +235,28 @@ Seeds encodedAudioChunkSeeds() {
     return {serialized, serialized.substr(0, EncodedAudioChunk::kSerializedHeaderSize + 10)};
 }
 
+// Completion files of both transactions, with paths inside the scope the fuzzer reads them in.
+Seeds completionFileSeeds() {
+    const std::string work = "/a/Recordings/SealingWorkInProgress";
+    EncryptionCompleteFile sealing;
+    sealing.videoFilesToDelete = {"/a/Recordings/0/d/v.kov", work + "/v1.kov"};
+    sealing.videoFilesToMove = {{work + "/v1.sealedVideo", "/a/Recordings/0/d/v1.sealedVideo"}};
+    sealing.videoFilesToCopy = {{work + "/v0.kov", "/a/Recordings/0/d/v0.kov"}};
+    sealing.audioFilesToDelete = {"/a/Recordings/1/d/a.mp3"};
+    sealing.audioFilesToMove = {{work + "/a1.sealedAudio", "/a/Recordings/1/d/a1.sealedAudio"}};
+    sealing.audioFilesToCopy = {{work + "/a2.mp3", "/a/Recordings/1/d/a2.mp3"}};
+    sealing.archivedFilesToDelete = {"/b/Recordings/1/d/a.mp3"};
+    DecryptionCompleteFile unsealing;
+    unsealing.encryptedFilesToDelete = {"/a/Recordings/0/d/v1.sealedVideo"};
+    unsealing.videoFilesToMove = {{work + "/v1.kov", "/a/Recordings/0/d/v1.kov"}};
+    unsealing.audioFilesToMove = {{work + "/a1.mp3", "/a/Recordings/1/d/a1.mp3"}};
+    unsealing.archivedFilesToDelete = {"/b/Recordings/0/d/v1.sealedVideo"};
+    return {sealing.toXml(), unsealing.toXml(), EncryptionCompleteFile().toXml(),
+            DecryptionCompleteFile().toXml()};
+}
+
 const std::map<std::string, std::function<Seeds()>> kSeedMakers = {
+    {"fuzz_completion_file", completionFileSeeds},
     {"fuzz_session_record", sessionRecordSeeds},
     {"fuzz_xml_packer", xmlPackerSeeds},
     {"fuzz_xml_text_parser", xmlTextParserSeeds},

@@ -33,6 +33,7 @@ RecoveryDecision RecoveryDecision::decide(const std::string& recordingsPath,
             "No working directory found!  There is no session to be recovered.");
         return decision;
     }
+    decision.workDirectoryFound = true;
     decision.lines.push_back(kFoundWorkDirectory);
     const bool sealing = fileSystem.exists(scope.sealingCompletionFilePath());
     const bool unsealing = fileSystem.exists(scope.unsealingCompletionFilePath());

@@ -19,6 +19,8 @@ struct RecoveryDecision {
     // The lines to show, in order, starting with "Recovering any sessions found in ...".
     std::vector<std::string> lines;
     RecoveryAction action = RecoveryAction::kNone;
+    // True when a work directory was found: with action kNone, recovery is then not possible.
+    bool workDirectoryFound = false;
     // Why a completion file counts as corrupt, for logs; "" otherwise.
     std::string detail;
 

@@ -55,6 +55,7 @@ TEST_F(RecoveryDecisionTest, NothingToRecoverWithoutAWorkDirectory) {
               (std::vector<std::string>{
                   header_, "No working directory found!  There is no session to be recovered."}));
     EXPECT_EQ(decision.action, RecoveryAction::kNone);
+    EXPECT_FALSE(decision.workDirectoryFound);
     // A file with the work directory's name is no work directory.
     ASSERT_TRUE(fs_.writeFileDurably(scope_.workDirectory(), "x"));
     decision = decide();
@@ -128,6 +129,7 @@ TEST_F(RecoveryDecisionTest, BothCompletionFilesAreLeftToAPerson) {
                                         "files were found!  This is very bad; Auto recovery is "
                                         "not possible."}));
     EXPECT_EQ(decision.action, RecoveryAction::kNone);
+    EXPECT_TRUE(decision.workDirectoryFound);
 }
 
 TEST_F(RecoveryDecisionTest, NoRecordingsPathOffersNothing) {

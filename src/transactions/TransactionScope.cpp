@@ -1,5 +1,7 @@
 #include "TransactionScope.h"
 
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -9,6 +11,20 @@ std::string withoutTrailingSlashes(std::string path) {
         path.pop_back();
     }
     return path;
+}
+
+// An absolute, lexically normal form of `path` (relative paths are taken from the current
+// directory), without trailing "/"; "" stays "".
+std::string absolutePath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) {
+        absolute = path;
+    }
+    return withoutTrailingSlashes(absolute.lexically_normal().string());
 }
 
 std::vector<std::string_view> componentsOf(std::string_view path) {
@@ -30,8 +46,8 @@ bool refuse(std::string& error, std::string_view path, const std::string& rule) 
 }  // namespace
 
 TransactionScope::TransactionScope(std::string recordingsPath, std::string archiveLocation)
-    : recordingsPath_(withoutTrailingSlashes(std::move(recordingsPath))),
-      archiveLocation_(withoutTrailingSlashes(std::move(archiveLocation))) {}
+    : recordingsPath_(absolutePath(recordingsPath)),
+      archiveLocation_(absolutePath(archiveLocation)) {}
 
 std::string TransactionScope::workDirectory() const {
     return recordingsPath_ + "/" + kWorkDirectoryName;

@@ -24,7 +24,8 @@ public:
 
     // `recordingsPath`: ROOT/Recordings. `archiveLocation`: root of the second archive that holds
     // copies of the session's files; empty when there is none or it is not known. Trailing "/"
-    // are dropped.
+    // are dropped. Both are made absolute (from the current directory) and lexically normal, so
+    // transactions build every path of their lists from recordingsPath() and workDirectory().
     explicit TransactionScope(std::string recordingsPath, std::string archiveLocation = "");
 
     const std::string& recordingsPath() const { return recordingsPath_; }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "TransactionScope.h"
 
 namespace {
@@ -12,6 +14,15 @@ TEST(TransactionScopeTest, NamesTheWorkDirectoryAndCompletionFiles) {
               "/archive/Recordings/SealingWorkInProgress/ENCRYPTION_COMPLETE_MOVE_IN_PROGRESS.xml");
     EXPECT_EQ(scope.unsealingCompletionFilePath(),
               "/archive/Recordings/SealingWorkInProgress/DECRYPTION_COMPLETE_MOVE_IN_PROGRESS.xml");
+}
+
+TEST(TransactionScopeTest, MakesRelativePathsAbsolute) {
+    const TransactionScope scope("archive/./Recordings/", "backup");
+    const std::string current = std::filesystem::current_path().string();
+    EXPECT_EQ(scope.recordingsPath(), current + "/archive/Recordings");
+    EXPECT_EQ(scope.archiveLocation(), current + "/backup");
+    EXPECT_TRUE(TransactionScope::isCleanAbsolutePath(scope.workDirectory()));
+    EXPECT_EQ(TransactionScope("").recordingsPath(), "");
 }
 
 TEST(TransactionScopeTest, ArchivedCopyPathKeepsTheLastFourComponents) {
