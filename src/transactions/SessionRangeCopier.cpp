@@ -40,6 +40,30 @@ std::string SessionRangeCopier::dayDirectory(const std::string& targetRoot, unsi
     return targetRoot + text;
 }
 
+bool SessionRangeCopier::dateOfSession(const KorvalisSession& session, Date& date) {
+    std::string file;
+    if (!session.videoFiles().empty()) {
+        file = session.videoFiles().front();
+    }
+    for (uint32_t channel = 0; file.empty() && channel < session.numberOfChannelsIs(); ++channel) {
+        const std::vector<std::string> files = session.audioFilesForChannel(channel);
+        if (!files.empty()) {
+            file = files.front();
+        }
+    }
+    const std::string day = KorvalisSession::fileNameOfPath(KorvalisSession::directoryOfPath(file));
+    if (day.size() != 8 || day.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    const Date found{std::stoi(day.substr(0, 4)), std::stoi(day.substr(4, 2)),
+                     std::stoi(day.substr(6, 2))};
+    if (found.month < 1 || found.month > 12 || found.day < 1 || found.day > 31) {
+        return false;
+    }
+    date = found;
+    return true;
+}
+
 void SessionRangeCopier::message(const std::string& text) {
     if (message_) {
         message_(text);

@@ -76,6 +76,11 @@ public:
     bool copyFile(const std::string& source, const std::string& destination,
                   KovWriteCallback writer, void* writerContext);
 
+    // The day of the session's media files, read from the name of their day directory
+    // (RECORDINGS/NNN/YYYYMMDD), for callers that hold a KorvalisSession but not its date. False
+    // when the session lists no file or the directory name is no date.
+    static bool dateOfSession(const KorvalisSession& session, Date& date);
+
     // ROOT/Recordings/NNN/YYYYMMDD.
     static std::string dayDirectory(const std::string& targetRoot, unsigned channel, Date date);
 

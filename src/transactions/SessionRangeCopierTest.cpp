@@ -247,6 +247,20 @@ TEST_F(SessionRangeCopierTest, WriterReceivesEveryFileAndNothingIsWritten) {
     EXPECT_EQ(wholeFiles, 1);
 }
 
+// The date of a session is read from its files' day directory; a session without files has none.
+TEST_F(SessionRangeCopierTest, DateOfSessionComesFromItsDayDirectory) {
+    OpenSession source(root_, kLocation);
+    SessionRangeCopier::Date date;
+    ASSERT_TRUE(SessionRangeCopier::dateOfSession(source.session, date));
+    EXPECT_EQ(date.year, 2010);
+    EXPECT_EQ(date.month, 3);
+    EXPECT_EQ(date.day, 15);
+    OpenSession missing(root_, "COURT9");
+    date = {};
+    EXPECT_FALSE(SessionRangeCopier::dateOfSession(missing.session, date));
+    EXPECT_EQ(date.year, 0);
+}
+
 // A session without audio channels copies its video and succeeds.
 TEST_F(SessionRangeCopierTest, WithoutAudioChannelsTheVideoIsCopied) {
     RealFileSystem fileSystem;
