@@ -76,8 +76,8 @@ std::string SessionCopyJob::recordFileName() const {
     return locationName_ + text;
 }
 
-bool SessionCopyJob::segmentHoldsMedia(const Segment& segment) {
-    if (videoDecoder_ != nullptr) {
+bool SessionCopyJob::segmentHoldsMedia(const Segment& segment, bool audioOnly) {
+    if (videoDecoder_ != nullptr && !audioOnly) {
         std::vector<CompressedVideoFile*> files;
         videoDecoder_->getAllFilesInTimeRange(segment.start, segment.end, files, false);
         if (std::any_of(files.begin(), files.end(),
@@ -102,7 +102,7 @@ bool SessionCopyJob::segmentHoldsMedia(const Segment& segment) {
     return false;
 }
 
-std::string SessionCopyJob::checkSegments(const std::vector<Segment>& segments) {
+std::string SessionCopyJob::checkSegments(const std::vector<Segment>& segments, bool audioOnly) {
     if (segments.empty()) {
         return "A time segment must be added before media content can be copied";
     }
@@ -119,7 +119,7 @@ std::string SessionCopyJob::checkSegments(const std::vector<Segment>& segments) 
                 return "Invalid time segment selected. Time segments cannot overlap!";
             }
         }
-        if (!segmentHoldsMedia(segment)) {
+        if (!segmentHoldsMedia(segment, audioOnly)) {
             return "Invalid time segment selected. The session holds no media in it.";
         }
     }
@@ -128,7 +128,7 @@ std::string SessionCopyJob::checkSegments(const std::vector<Segment>& segments) 
 
 bool SessionCopyJob::run(const std::vector<Segment>& segments, const std::string& targetDirectory,
                          const Options& options) {
-    const std::string problem = checkSegments(segments);
+    const std::string problem = checkSegments(segments, options.audioOnly);
     if (!problem.empty()) {
         message("Error!  " + problem);
         return false;

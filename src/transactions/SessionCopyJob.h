@@ -61,8 +61,8 @@ public:
     void setTemporaryParent(std::string path) { temporaryParent_ = std::move(path); }
 
     // Why the segments cannot be copied ("" when they can): none, one that is empty or reversed,
-    // two that overlap, or one that holds no media of the session.
-    std::string checkSegments(const std::vector<Segment>& segments);
+    // two that overlap, or one that holds no media of the session (no audio, with `audioOnly`).
+    std::string checkSegments(const std::vector<Segment>& segments, bool audioOnly = false);
 
     // The whole job into `targetDirectory` (the "Save in" directory joined with the copy name).
     // True when every segment was copied, the mix-down (if asked for) succeeded and the record
@@ -76,7 +76,7 @@ public:
     static int spawnAndWait(const std::string& program, const std::vector<std::string>& arguments);
 
 private:
-    bool segmentHoldsMedia(const Segment& segment);
+    bool segmentHoldsMedia(const Segment& segment, bool audioOnly);
     bool buildAndWriteRecord(const std::vector<Segment>& segments,
                              const std::string& targetDirectory, bool withAnnotations);
     bool mixDown(const std::string& temporaryCopy, const std::string& targetDirectory);

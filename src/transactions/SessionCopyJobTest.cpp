@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "AudioDecoderGroup.h"
 #include "JexAnnotation.h"
 #include "JexSession.h"
 #include "RealFileSystem.h"
@@ -247,6 +248,18 @@ TEST_F(SessionCopyJobTest, BadInputIsRefusedAndTouchesNothing) {
     EXPECT_FALSE(runJob({{start_ + 10.0, start_ + 20.0}}, scratch_.file("plain-file/copy"), {}));
     EXPECT_TRUE(saidStarting("Error!  Could not create directory."));
     EXPECT_TRUE(treeContents(root_) == source);
+}
+
+// A segment where the session has video but no audio holds nothing to copy when only the audio
+// is asked for.
+TEST_F(SessionCopyJobTest, AudioOnlySegmentNeedsAudio) {
+    AudioDecoderGroup noChannels;
+    SessionCopyJob job(fileSystem_, kLocation, {kDate.year, kDate.month, kDate.day}, &noChannels,
+                       source_->video.get(), &record_);
+    const std::vector<SessionCopyJob::Segment> segments{{start_ + 10.0, start_ + 20.0}};
+    EXPECT_EQ(job.checkSegments(segments, false), "");
+    EXPECT_EQ(job.checkSegments(segments, true),
+              "Invalid time segment selected. The session holds no media in it.");
 }
 
 }  // namespace
