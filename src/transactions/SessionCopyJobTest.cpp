@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AudioDecoderGroup.h"
+#include "FaultInjectingFileSystem.h"
 #include "JexAnnotation.h"
 #include "JexSession.h"
 #include "RealFileSystem.h"
@@ -260,6 +261,48 @@ TEST_F(SessionCopyJobTest, AudioOnlySegmentNeedsAudio) {
     EXPECT_EQ(job.checkSegments(segments, false), "");
     EXPECT_EQ(job.checkSegments(segments, true),
               "Invalid time segment selected. The session holds no media in it.");
+}
+
+// A file operation that fails at any step fails the job, which says so; the source is untouched.
+TEST_F(SessionCopyJobTest, FailedFileOperationAtAnyStepFailsTheJob) {
+    const std::map<std::string, std::string> source = treeContents(root_);
+    const std::vector<SessionCopyJob::Segment> segments{{start_ + 20.0, start_ + 80.0}};
+    uint64_t operations = 0;
+    {
+        FaultInjectingFileSystem counting(fileSystem_);
+        SessionCopyJob job(counting, kLocation, {kDate.year, kDate.month, kDate.day},
+                           source_->group.get(), source_->video.get(), &record_);
+        ASSERT_TRUE(job.run(segments, scratch_.file("counted"), {}));
+        operations = counting.operationCount();
+    }
+    ASSERT_GT(operations, 5u);
+    for (uint64_t operation = 1; operation <= operations; ++operation) {
+        FaultInjectingFileSystem faulty(fileSystem_);
+        faulty.failAt(operation);
+        SessionCopyJob job(faulty, kLocation, {kDate.year, kDate.month, kDate.day},
+                           source_->group.get(), source_->video.get(), &record_);
+        std::vector<std::string> messages;
+        job.setMessageCallback([&messages](const std::string& text) { messages.push_back(text); });
+        const bool copied =
+            job.run(segments, scratch_.file("copy" + std::to_string(operation)), {});
+        if (faulty.failedOperationCount() == 0) {
+            continue;
+        }
+        // A failed existence test, or a failed creation of a directory that exists by then, may
+        // still leave a whole copy; every other failure is reported: a refusal ("Error!  ...") or
+        // a failed copy.
+        if (copied) {
+            EXPECT_TRUE(faulty.firstFailedOperation().rfind("exists", 0) == 0 ||
+                        faulty.firstFailedOperation().rfind("createDirectory", 0) == 0)
+                << faulty.firstFailedOperation();
+        } else {
+            ASSERT_FALSE(messages.empty());
+            EXPECT_TRUE(messages.back() == "Copy FAILED!" ||
+                        messages.back().rfind("Error!  ", 0) == 0)
+                << faulty.firstFailedOperation() << ": " << messages.back();
+        }
+    }
+    EXPECT_TRUE(treeContents(root_) == source);
 }
 
 }  // namespace
