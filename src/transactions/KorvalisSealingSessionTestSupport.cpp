@@ -93,6 +93,13 @@ bool KorvalisSealingSessionTestSupport::writeSession(int channels, int files, do
     return true;
 }
 
+bool KorvalisSealingSessionTestSupport::copyArchiveFrom(const std::string& otherRoot) {
+    std::error_code code;
+    std::filesystem::copy(otherRoot, root(), std::filesystem::copy_options::recursive, code);
+    EXPECT_FALSE(code) << code.message();
+    return !code;
+}
+
 KorvalisSealingSessionTestSupport::MediaSet KorvalisSealingSessionTestSupport::openSession() const {
     MediaSet set;
     set.session = std::make_unique<KorvalisSession>(recordingsPath(), kLocation, 2010, 3, 15);

@@ -37,6 +37,9 @@ public:
     // with its own tone, and KOV files with the same boundaries when `video`. False on failure.
     bool writeSession(int channels, int files, double fileSeconds, bool video);
 
+    // Copies everything below `otherRoot` into this root (a session written once, used often).
+    bool copyArchiveFrom(const std::string& otherRoot);
+
     // The media set of the session as the sealer's window builds it.
     struct MediaSet {
         std::unique_ptr<KorvalisSession> session;
