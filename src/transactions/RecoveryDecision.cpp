@@ -1,5 +1,6 @@
 #include "RecoveryDecision.h"
 
+#include "CompletionFileXml.h"
 #include "DecryptionCompleteFile.h"
 #include "EncryptionCompleteFile.h"
 #include "FileSystem.h"
@@ -14,6 +15,11 @@ constexpr const char* kValid = "   Transaction file seems to be valid ... recove
 constexpr const char* kCorrupt =
     "   Transaction file seems to be corrupt ... only allowed action is working directory "
     "removal.";
+
+constexpr const char* kWorkDirectoryUnreadable =
+    "   Working directory could not be read ... no action is allowed.";
+constexpr const char* kFileUnreadable =
+    "   Transaction file could not be read ... no action is allowed.";
 
 }  // namespace
 
@@ -35,36 +41,68 @@ RecoveryDecision RecoveryDecision::decide(const std::string& recordingsPath,
     }
     decision.workDirectoryFound = true;
     decision.lines.push_back(kFoundWorkDirectory);
-    const bool sealing = fileSystem.exists(scope.sealingCompletionFilePath());
-    const bool unsealing = fileSystem.exists(scope.unsealingCompletionFilePath());
-    if (sealing && unsealing) {
+    // A file that cannot be read now (an I/O error, no permission) may be a committed
+    // transaction: nothing is offered for it, least of all removing it.
+    std::vector<DirectoryEntry> entries;
+    if (!fileSystem.listDirectory(scope.workDirectory(), entries)) {
+        decision.lines.push_back(kWorkDirectoryUnreadable);
+        decision.detail = fileSystem.error();
+        return decision;
+    }
+    const DirectoryEntry* sealing = nullptr;
+    const DirectoryEntry* unsealing = nullptr;
+    for (const DirectoryEntry& entry : entries) {
+        if (entry.name == TransactionScope::kSealingCompletionFileName) {
+            sealing = &entry;
+        } else if (entry.name == TransactionScope::kUnsealingCompletionFileName) {
+            unsealing = &entry;
+        }
+    }
+    if (sealing != nullptr && unsealing != nullptr) {
         decision.lines.push_back(
             "   Both sealing and unsealing transaction completion files were found!  This is "
             "very bad; Auto recovery is not possible.");
         return decision;
     }
-    bool valid = false;
-    if (sealing) {
-        decision.lines.push_back("   Found a sealing transaction completion file ...");
-        EncryptionCompleteFile file;
-        valid = file.read(fileSystem, scope, decision.detail);
-        decision.action =
-            valid ? RecoveryAction::kRecoverSealing : RecoveryAction::kRemoveWorkDirectory;
-    } else if (unsealing) {
-        decision.lines.push_back("   Found an unsealing transaction completion file ...");
-        DecryptionCompleteFile file;
-        valid = file.read(fileSystem, scope, decision.detail);
-        decision.action =
-            valid ? RecoveryAction::kRecoverUnsealing : RecoveryAction::kRemoveWorkDirectory;
-    } else {
+    if (sealing == nullptr && unsealing == nullptr) {
         decision.lines.push_back(
             "   No transaction completion files found ... only allowed action is working "
             "directory removal.");
         decision.action = RecoveryAction::kRemoveWorkDirectory;
         return decision;
     }
+    decision.lines.push_back(sealing != nullptr
+                                 ? "   Found a sealing transaction completion file ..."
+                                 : "   Found an unsealing transaction completion file ...");
+    const DirectoryEntry& entry = sealing != nullptr ? *sealing : *unsealing;
+    std::string text;
+    bool readable = entry.isRegularFile;
+    if (!readable) {
+        decision.detail = entry.path + " is not a regular file";
+    } else if (!fileSystem.readWholeFile(entry.path, text, CompletionFileXml::kMaximumFileBytes)) {
+        decision.detail = fileSystem.error();
+        uint64_t size = 0;
+        if (!fileSystem.fileSize(entry.path, size) ||
+            size <= CompletionFileXml::kMaximumFileBytes) {
+            decision.lines.push_back(kFileUnreadable);
+            return decision;
+        }
+        readable = false;  // far too large to be a completion file of this system
+    }
+    bool valid = false;
+    if (readable && sealing != nullptr) {
+        EncryptionCompleteFile file;
+        valid = file.parse(text, scope, decision.detail);
+    } else if (readable) {
+        DecryptionCompleteFile file;
+        valid = file.parse(text, scope, decision.detail);
+    }
     if (valid) {
         decision.detail.clear();
+        decision.action = sealing != nullptr ? RecoveryAction::kRecoverSealing
+                                             : RecoveryAction::kRecoverUnsealing;
+    } else {
+        decision.action = RecoveryAction::kRemoveWorkDirectory;
     }
     decision.lines.push_back(valid ? kValid : kCorrupt);
     return decision;

@@ -26,7 +26,11 @@ struct RecoveryDecision {
 
     // Decides for `recordingsPath` (ROOT/Recordings; empty when none is configured). A
     // completion file counts as valid only when it reads back and every path in it lies inside
-    // the recordings directory (archived copies: see TransactionScope).
+    // the recordings directory (archived copies: see TransactionScope); one that parses wrongly,
+    // is no regular file or is far too large counts as corrupt. When the work directory or the
+    // completion file cannot be read at the moment (an I/O error, no permission), nothing is
+    // offered and a line says so: such a file may hold a committed transaction, which removing
+    // the work directory would lose.
     static RecoveryDecision decide(const std::string& recordingsPath, FileSystem& fileSystem);
 
     // The line that reports the outcome of carrying out `action` ("" for kNone).

@@ -118,6 +118,30 @@ TEST_F(RecoveryDecisionTest, ACorruptOrHostileFileOnlyAllowsRemoval) {
     EXPECT_EQ(decision.lines.back(), kCorrupt);
 }
 
+TEST_F(RecoveryDecisionTest, AnUnreadableCompletionFileOffersNothing) {
+    makeWorkDirectory();
+    writeSealing();
+    FaultInjectingFileSystem faulty(fs_);
+    // Operations: isDirectory, listDirectory, readWholeFile.
+    faulty.failAt(3);
+    RecoveryDecision decision = RecoveryDecision::decide(scope_.recordingsPath(), faulty);
+    EXPECT_EQ(decision.lines,
+              (std::vector<std::string>{
+                  header_, kFound, kFoundSealing,
+                  "   Transaction file could not be read ... no action is allowed."}));
+    EXPECT_EQ(decision.action, RecoveryAction::kNone);
+    EXPECT_NE(decision.detail.find("readWholeFile"), std::string::npos) << decision.detail;
+
+    FaultInjectingFileSystem unlistable(fs_);
+    unlistable.failAt(2);
+    decision = RecoveryDecision::decide(scope_.recordingsPath(), unlistable);
+    EXPECT_EQ(
+        decision.lines,
+        (std::vector<std::string>{
+            header_, kFound, "   Working directory could not be read ... no action is allowed."}));
+    EXPECT_EQ(decision.action, RecoveryAction::kNone);
+}
+
 TEST_F(RecoveryDecisionTest, BothCompletionFilesAreLeftToAPerson) {
     makeWorkDirectory();
     writeSealing();
@@ -147,16 +171,20 @@ TEST_F(RecoveryDecisionTest, DecidingOnlyLooksAndNeverChangesTheDisk) {
     const RecoveryDecision decision = RecoveryDecision::decide(scope_.recordingsPath(), watched);
     EXPECT_EQ(decision.action, RecoveryAction::kRecoverSealing);
     for (const std::string& operation : watched.operations()) {
-        EXPECT_TRUE(operation.starts_with("isDirectory ") || operation.starts_with("exists ") ||
-                    operation.starts_with("readWholeFile "))
+        EXPECT_TRUE(operation.starts_with("isDirectory ") ||
+                    operation.starts_with("listDirectory ") ||
+                    operation.starts_with("readWholeFile ") || operation.starts_with("fileSize "))
             << operation;
     }
-    // A file system that fails while deciding never leads to an action that changes the archive.
+    // A file system that fails while deciding never leads to removing a committed transaction,
+    // nor to completing another one.
     for (uint64_t n = 1; n <= watched.operationCount(); ++n) {
         FaultInjectingFileSystem faulty(fs_);
         faulty.failAt(n);
         const RecoveryDecision partial = RecoveryDecision::decide(scope_.recordingsPath(), faulty);
-        EXPECT_NE(partial.action, RecoveryAction::kRecoverUnsealing) << n;
+        EXPECT_TRUE(partial.action == RecoveryAction::kRecoverSealing ||
+                    partial.action == RecoveryAction::kNone)
+            << n << ": " << RecoveryDecision::actionName(partial.action);
     }
 }
 
