@@ -14,6 +14,7 @@
 #include "KorvalisEncryptedMediaFile.h"
 #include "KorvalisSession.h"
 #include "KorvalisUserSealingKey.h"
+#include "SessionRangeCopier.h"
 #include "TransactionScope.h"
 #include "VideoDecoder.h"
 
@@ -568,6 +569,27 @@ bool KorvalisSealingSession::unseal(double rangeStart, double rangeEnd,
         fileSystem_.removeRecursively(workDirectory);
     }
     return ok;
+}
+
+bool KorvalisSealingSession::copy(double rangeStart, double rangeEnd, const std::string& targetRoot,
+                                  KovWriteCallback writer, void* writerContext) {
+    SessionRangeCopier::Date date;
+    if (session_ == nullptr || !SessionRangeCopier::dateOfSession(*session_, date)) {
+        message("   The session's day cannot be told from its files; nothing was copied.");
+        return false;
+    }
+    // The copier takes the run mutex itself for the whole copy.
+    SessionRangeCopier copier(fileSystem_, audioDecoderGroup_, videoDecoder_, date, &mutex_);
+    copier.setMessageCallback([this](const std::string& text) { message(text); });
+    copier.setProgressCallback([this](const char* text, int current, int total) {
+        if (text == nullptr) {
+            progress(nullptr, current, total);
+            return;
+        }
+        const std::string shown(text);
+        progress(&shown, current, total);
+    });
+    return copier.copy(rangeStart, rangeEnd, targetRoot, writer, writerContext);
 }
 
 bool KorvalisSealingSession::unsealFiles(const std::vector<std::string>& sealedPaths,

@@ -85,6 +85,11 @@ public:
     // Unseals every sealed file lying entirely inside [rangeStart, rangeEnd].
     bool unseal(double rangeStart, double rangeEnd, const KorvalisUserSealingKey& key,
                 const std::string& archiveLocation);
+    // Copies [rangeStart, rangeEnd] of the session's clear media into the archive tree below
+    // `targetRoot` (see SessionRangeCopier), under the same mutex as sealing and unsealing, with
+    // this object's callbacks. `writer` (may be null) receives the files instead of the disk.
+    bool copy(double rangeStart, double rangeEnd, const std::string& targetRoot,
+              KovWriteCallback writer, void* writerContext);
 
     // Completes a committed sealing or unsealing transaction found under `recordingsPath`,
     // reporting every step through `messages` (may be empty).

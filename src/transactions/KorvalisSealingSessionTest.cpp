@@ -526,3 +526,26 @@ TEST_F(KorvalisSealingCompletionTest, WorkDirectoryTestsAndRecursiveDeletion) {
 }
 
 }  // namespace
+
+// The session's copy runs the range copier with its own callbacks: the copy is a session of the
+// same channels, and sealing afterwards still works (the run mutex was given back).
+TEST_F(KorvalisSealingSessionTest, CopyWritesTheRangeAsASessionOfTheTargetArchive) {
+    const std::string target = support_.root() + "/Copy";
+    {
+        Support::MediaSet set = support_.openSession();
+        KorvalisSealingSession sealer(set.audio.get(), set.video.get(), set.session.get(),
+                                      fileSystem_);
+        sealer.setMessageCallback([this](const std::string& text) { messages_.push_back(text); });
+        ASSERT_TRUE(sealer.copy(kStart + 5.0, kStart + 25.0, target, nullptr, nullptr));
+    }
+    EXPECT_FALSE(messages_.empty());
+    EXPECT_FALSE(contains(messages_, "FAILED!"));
+    KorvalisSession copied(target + "/Recordings", Support::kLocation, 2010, 3, 15);
+    copied.enumerateMediaFiles();
+    EXPECT_EQ(copied.numberOfChannelsIs(), static_cast<uint32_t>(kChannels));
+    for (int channel = 0; channel < kChannels; ++channel) {
+        EXPECT_FALSE(copied.audioFilesForChannel(channel).empty()) << channel;
+    }
+    EXPECT_FALSE(copied.videoFiles().empty());
+    roundTrip(kStart + 24.0, kStart + 33.0);
+}
