@@ -474,6 +474,11 @@ bool KorvalisSealingSession::unseal(double rangeStart, double rangeEnd,
     }
     const TransactionScope scope(session_->recordingsPath(), archiveLocation);
     const std::string workDirectory = scope.workDirectory();
+    // Sealing cuts at frame boundaries and takes whole a file reaching up to the tolerance beyond
+    // the range, so the sealed pieces of a range may begin or end that much outside it: unsealing
+    // the same times must find them.
+    const double selectFrom = rangeStart - kRangeToleranceSeconds;
+    const double selectTo = rangeEnd + kRangeToleranceSeconds;
     message("Creating working directory ...");
     bool createdWorkDirectory = false;
     bool ok = prepareWorkDirectory(workDirectory, createdWorkDirectory);
@@ -488,7 +493,7 @@ bool KorvalisSealingSession::unseal(double rangeStart, double rangeEnd,
             std::vector<CompressedVideoFile*> files;
             const std::string selecting = "Selecting video files to unseal ...";
             progress(&selecting, -1, -1);
-            videoDecoder_->getAllFilesInTimeRange(rangeStart, rangeEnd, files, true);
+            videoDecoder_->getAllFilesInTimeRange(selectFrom, selectTo, files, true);
             for (CompressedVideoFile* file : files) {
                 if (KorvalisSession::extensionOfPath(file->getFileName()) ==
                     KorvalisEncryptedMediaFile::kSealedVideoExtension) {
@@ -516,7 +521,7 @@ bool KorvalisSealingSession::unseal(double rangeStart, double rangeEnd,
             const std::string selecting = "Selecting audio files to unseal ...";
             progress(&selecting, -1, -1);
             std::vector<CompressedAudioFile*> files;
-            decoder->getAllFilesInTimeRange(rangeStart, rangeEnd, files, true);
+            decoder->getAllFilesInTimeRange(selectFrom, selectTo, files, true);
             std::vector<std::string> sealedPaths;
             for (CompressedAudioFile* file : files) {
                 if (KorvalisSession::extensionOfPath(file->fileName()) ==

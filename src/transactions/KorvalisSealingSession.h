@@ -82,7 +82,8 @@ public:
     // completed. A failure before the commit leaves the archive untouched.
     bool seal(double rangeStart, double rangeEnd, const KorvalisUserSealingKey& key,
               const std::string& archiveLocation);
-    // Unseals every sealed file lying entirely inside [rangeStart, rangeEnd].
+    // Unseals every sealed file lying entirely inside [rangeStart, rangeEnd] widened by
+    // kRangeToleranceSeconds on both sides (how far sealing the same range may reach).
     bool unseal(double rangeStart, double rangeEnd, const KorvalisUserSealingKey& key,
                 const std::string& archiveLocation);
     // Copies [rangeStart, rangeEnd] of the session's clear media into the archive tree below

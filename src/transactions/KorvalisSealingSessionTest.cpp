@@ -152,6 +152,19 @@ TEST_F(KorvalisSealingSessionTest, RangeAcrossFilesIsSealedAndUnsealedBack) {
     expectOriginalMedia();
 }
 
+// The audio cut at a range's start lands on the frame boundary before it: unsealing the very
+// times that were sealed still restores every piece.
+TEST_F(KorvalisSealingSessionTest, UnsealingTheSameTimesRestoresEverythingSealed) {
+    const double from = kStart + 15.01;
+    const double to = kStart + 45.01;
+    ASSERT_TRUE(run(true, from, to, fileSystem_, *key_));
+    expectCoverage(from, to);
+    ASSERT_TRUE(run(false, from, to, fileSystem_, *key_));
+    EXPECT_FALSE(workDirectoryExists());
+    expectCoverage(0.0, 0.0);
+    expectOriginalMedia();
+}
+
 TEST_F(KorvalisSealingSessionTest, RangeInsideOneFileIsSplitTwiceAndRestored) {
     roundTrip(kStart + 24.0, kStart + 33.0);
     EXPECT_TRUE(contains(messages_, "Starting unsealing process ..."));
@@ -181,8 +194,10 @@ TEST_F(KorvalisSealingSessionTest, FileReachingLessThanTwoSecondsBeyondTheRangeI
 
 TEST_F(KorvalisSealingSessionTest, UnsealingLeavesSealedFilesReachingBeyondTheRange) {
     ASSERT_TRUE(run(true, kStart + 20.0, kStart + 40.0, fileSystem_, *key_));
-    // The sealed files span [20, 40]: a range that misses a second of them unseals nothing.
-    ASSERT_TRUE(run(false, kStart + 21.0, kStart + 45.0, fileSystem_, *key_));
+    // The sealed files span [20, 40]: a range that misses more of them than the tolerance
+    // unseals nothing.
+    ASSERT_TRUE(run(false, kStart + 20.0 + KorvalisSealingSession::kRangeToleranceSeconds + 0.5,
+                    kStart + 45.0, fileSystem_, *key_));
     expectCoverage(kStart + 20.0, kStart + 40.0);
     // Audio files are whole frames long, so their boundaries lie a little off the whole seconds.
     ASSERT_TRUE(run(false, kStart + 19.9, kStart + 40.1, fileSystem_, *key_));
