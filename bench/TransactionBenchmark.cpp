@@ -13,7 +13,9 @@
 //
 // Counters (wall seconds): seal_s, unseal_s, anchor_s, anchor_sync_s; seal_ratio and
 // unseal_ratio are each transaction against anchor_sync_s, seal_ratio_nosync and
-// unseal_ratio_nosync against anchor_s; anchor_MiB is the size of the files the anchor covers.
+// unseal_ratio_nosync against anchor_s; anchor_files and anchor_MiB are the files the anchor
+// covers, sealed_files how many sealed files the seal left in the archive (checked non-zero, and
+// checked that the unseal leaves none).
 
 #include <benchmark/benchmark.h>
 
@@ -121,6 +123,16 @@ std::vector<std::string> filesOverlapping(const std::string& recordings, double 
     return files;
 }
 
+// How many sealed files lie below `recordings`.
+int sealedFileCount(const std::string& recordings) {
+    int count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(recordings)) {
+        const std::string extension = entry.path().extension().string();
+        count += extension == ".sealedAudio" || extension == ".sealedVideo" ? 1 : 0;
+    }
+    return count;
+}
+
 std::string quoted(const std::string& text) {
     return "'" + text + "'";
 }
@@ -202,6 +214,8 @@ void BM_SealUnsealOneHour(benchmark::State& state) {
     double sealTotal = 0.0, unsealTotal = 0.0, anchorTotal = 0.0, anchorSyncTotal = 0.0;
     uint64_t anchorBytes = 0;
     size_t anchorFiles = 0;
+    int sealedFiles = 0;
+    int sealedLeft = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const std::string root = written.scratch("archive");
@@ -218,12 +232,34 @@ void BM_SealUnsealOneHour(benchmark::State& state) {
         anchorFiles = files.size();
         state.ResumeTiming();
 
+        // Seal, check that the range is sealed (not timed), unseal, check that nothing sealed is
+        // left: a transaction that did nothing would otherwise look fast.
         double sealSeconds = 0.0, unsealSeconds = 0.0;
         if (!runTransaction(true, recordings, written.rangeStart(), written.rangeEnd(), *key,
-                            sealSeconds) ||
-            !runTransaction(false, recordings, written.rangeStart(), written.rangeEnd(), *key,
-                            unsealSeconds)) {
-            state.SkipWithError("seal or unseal failed");
+                            sealSeconds)) {
+            state.SkipWithError("seal failed");
+            return;
+        }
+        state.PauseTiming();
+        sealedFiles = sealedFileCount(recordings);
+        state.ResumeTiming();
+        // Unsealing takes only sealed files lying wholly inside its range, and an MP3 cut lands
+        // on a frame boundary a few milliseconds before the asked start; the range is widened
+        // by the seal's own tolerance so that every file the seal made comes back.
+        const double margin = KorvalisSealingSession::kRangeToleranceSeconds;
+        if (!runTransaction(false, recordings, written.rangeStart() - margin,
+                            written.rangeEnd() + margin, *key, unsealSeconds)) {
+            state.SkipWithError("unseal failed");
+            return;
+        }
+        state.PauseTiming();
+        sealedLeft = sealedFileCount(recordings);
+        state.ResumeTiming();
+        if (sealedFiles == 0 || sealedLeft != 0) {
+            std::fprintf(
+                stderr, "bench_transactions: %d sealed files after the seal, %d after the unseal\n",
+                sealedFiles, sealedLeft);
+            state.SkipWithError("the seal sealed nothing or the unseal left sealed files");
             return;
         }
 
@@ -256,6 +292,7 @@ void BM_SealUnsealOneHour(benchmark::State& state) {
     state.counters["unseal_ratio"] = unsealTotal / anchorSyncTotal;
     state.counters["seal_ratio_nosync"] = sealTotal / anchorTotal;
     state.counters["unseal_ratio_nosync"] = unsealTotal / anchorTotal;
+    state.counters["sealed_files"] = sealedFiles;
     state.counters["anchor_files"] = static_cast<double>(anchorFiles);
     state.counters["anchor_MiB"] = static_cast<double>(anchorBytes) / (1024.0 * 1024.0);
 }
