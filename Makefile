@@ -33,14 +33,15 @@ demo: build
 	@scripts/demo $(BUILD)
 
 # Every test under AddressSanitizer and UndefinedBehaviorSanitizer, then the threaded tests under
-# ThreadSanitizer.
+# ThreadSanitizer (only their programs are built for it).
 test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVALIS_SANITIZE=address,undefined $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVALIS_SANITIZE=thread $(CMAKE_FLAGS)
-	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $$(ninja -C $(TSAN_BUILD) -t targets all | \
+	  sed -n 's/^\(korvalis_[A-Za-z0-9_]*_threaded_tests\): .*/\1/p' | sort -u)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --test-dir $(TSAN_BUILD) -j $(JOBS) -L threaded --output-on-failure
 
