@@ -302,13 +302,12 @@ int runPlay(const std::vector<std::string>& arguments) {
     if (settings.listDevices) {
         return listDevices();
     }
-    char day[16];
-    std::snprintf(day, sizeof day, "%04d-%02d-%02d", settings.year, settings.month, settings.day);
     std::string location = settings.location;
     std::string recordingsPath;
     if (!SessionLookup::findSession(settings.roots, location, settings.year, settings.month,
                                     settings.day, recordingsPath)) {
-        return failure("no session " + settings.location + " " + day + " under " + settings.roots);
+        return failure(SessionLookup::noSessionText(settings.location, settings.year,
+                                                    settings.month, settings.day, settings.roots));
     }
     AudioOutputDeviceFactory::Choice choice;
     std::string error;

@@ -320,16 +320,12 @@ int runRender(const std::vector<std::string>& arguments) {
     if (!problem.empty()) {
         return usageError(problem);
     }
-    char day[16];
-    std::snprintf(day, sizeof day, "%04d-%02d-%02d", settings.year, settings.month, settings.day);
-    const std::string noSession =
-        "no session " + settings.location + " " + day + " under " + settings.roots;
-
     std::string location = settings.location;
     std::string recordingsPath;
     if (!SessionLookup::findSession(settings.roots, location, settings.year, settings.month,
                                     settings.day, recordingsPath)) {
-        return failure(noSession);
+        return failure(SessionLookup::noSessionText(settings.location, settings.year,
+                                                    settings.month, settings.day, settings.roots));
     }
     KorvalisSession session(recordingsPath, location, static_cast<uint32_t>(settings.year),
                             static_cast<uint32_t>(settings.month),

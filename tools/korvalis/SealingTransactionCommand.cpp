@@ -164,10 +164,7 @@ int SealingTransactionCommand::run(const std::vector<std::string>& arguments, bo
     std::string recordingsPath;
     const std::string asked = location;
     if (!SessionLookup::findSession(roots, location, year, month, day, recordingsPath)) {
-        char text[64];
-        std::snprintf(text, sizeof text, " %04d-%02d-%02d under ", year, month, day);
-        loader.report("no session " + TerminalText::escaped(asked) + text +
-                      TerminalText::escaped(roots));
+        loader.report(SessionLookup::noSessionText(asked, year, month, day, roots));
         return kExitFailure;
     }
     recordingsPath = fs::absolute(recordingsPath, code).lexically_normal().string();

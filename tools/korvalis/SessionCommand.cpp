@@ -54,8 +54,8 @@ int run(const std::vector<std::string>& arguments) {
     std::string recordingsPath;
     const std::string asked = location;
     if (!SessionLookup::findSession(roots, location, year, month, day, recordingsPath)) {
-        std::fprintf(stderr, "korvalis session: no session %s %04d-%02d-%02d under %s\n",
-                     asked.c_str(), year, month, day, roots.c_str());
+        std::fprintf(stderr, "korvalis session: %s\n",
+                     SessionLookup::noSessionText(asked, year, month, day, roots).c_str());
         return kExitFailure;
     }
 

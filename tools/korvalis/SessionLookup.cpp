@@ -9,6 +9,7 @@
 #include "AudioDecoderGroup.h"
 #include "CommandLine.h"
 #include "KorvalisSession.h"
+#include "TerminalText.h"
 #include "VideoDecoder.h"
 
 namespace {
@@ -51,6 +52,13 @@ bool SessionLookup::parseGain(const std::string& text, float& gain) {
     }
     gain = static_cast<float>(value);
     return true;
+}
+
+std::string SessionLookup::noSessionText(const std::string& location, int year, int month, int day,
+                                         const std::string& roots) {
+    char date[32];
+    std::snprintf(date, sizeof date, " %04d-%02d-%02d under ", year, month, day);
+    return "no session " + TerminalText::escaped(location) + date + TerminalText::escaped(roots);
 }
 
 bool SessionLookup::findSession(const std::string& roots, std::string& location, int year,

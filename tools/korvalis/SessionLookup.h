@@ -30,6 +30,10 @@ public:
     // the name its records carry.
     static bool findSession(const std::string& roots, std::string& location, int year, int month,
                             int day, std::string& recordingsPath);
+    // "no session LOCATION YYYY-MM-DD under ROOTS", what every command says when findSession
+    // finds nothing; the location and roots are shown as a terminal may show them.
+    static std::string noSessionText(const std::string& location, int year, int month, int day,
+                                     const std::string& roots);
 
     // The three positional arguments ROOTS LOCATION YYYYMMDD of `line`. An empty answer means
     // they were read; otherwise it says what is wrong.
