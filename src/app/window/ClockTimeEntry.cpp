@@ -17,7 +17,8 @@ bool readNumber(const std::string& text, size_t& at, int& value) {
     skipBlanks(text, at);
     const size_t begin = at;
     value = 0;
-    while (at < text.size() && at - begin < 2 && std::isdigit(static_cast<unsigned char>(text[at]))) {
+    while (at < text.size() && at - begin < 2 &&
+           std::isdigit(static_cast<unsigned char>(text[at]))) {
         value = value * 10 + (text[at] - '0');
         ++at;
     }

@@ -32,7 +32,8 @@ EngineBridge::EngineBridge(std::unique_ptr<AudioOutputDevice> device, QObject* p
     };
     callbacks.finished = [this, alive] {
         if (*alive) {
-            QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { emit finished(); }, Qt::QueuedConnection);
         }
     };
     callbacks.rangesChanged = [this, alive](const std::vector<std::vector<TimeRange>>& ranges) {

@@ -59,13 +59,14 @@ GalewickMenus::GalewickMenus(bool sealingMode, QWidget* parent) : QObject(parent
         ->setShortcut(QKeySequence(Qt::Key_F1));
     add(mainMenu_, QStringLiteral("About"), ids::kAbout);
     mainMenu_->addSeparator();
-    add(mainMenu_, QStringLiteral("E&xit"), ids::kExit)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    add(mainMenu_, QStringLiteral("E&xit"), ids::kExit)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     // The accelerator table: Alt+? and Alt+/ both send "&About ...".
     QAction* aboutKeys = new QAction(QStringLiteral("&About ..."), this);
     aboutKeys->setData(ids::kAboutAccelerator);
-    aboutKeys->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Question),
-                             QKeySequence(Qt::ALT | Qt::Key_Slash)});
+    aboutKeys->setShortcuts(
+        {QKeySequence(Qt::ALT | Qt::Key_Question), QKeySequence(Qt::ALT | Qt::Key_Slash)});
     connect(aboutKeys, &QAction::triggered, this,
             [this] { emit commandTriggered(ids::kAboutAccelerator); });
     actions_[ids::kAboutAccelerator] = aboutKeys;
@@ -80,9 +81,8 @@ GalewickMenus::~GalewickMenus() = default;
 QAction* GalewickMenus::add(QMenu* menu, const QString& text, int commandId) {
     QAction* action = menu->addAction(text);
     action->setData(commandId);
-    connect(action, &QAction::triggered, this, [this, commandId] {
-        emit commandTriggered(commandId);
-    });
+    connect(action, &QAction::triggered, this,
+            [this, commandId] { emit commandTriggered(commandId); });
     actions_[commandId] = action;
     return action;
 }

@@ -67,19 +67,19 @@ void SessionLoader::run(Request request) {
         result.errorText = noSessionText(request);
     } else {
         engine_.openSession(sessions.recordingsPath(result.root),
-                            sessions.databasesPath(result.root), request.locationName,
-                            request.year, request.month, request.day);
+                            sessions.databasesPath(result.root), request.locationName, request.year,
+                            request.month, request.day);
         result.opened = true;
         result.offsetSeconds = locationOffsetSeconds(engine_);
     }
     result.loadSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    AvDebugLogger::instance().log(AvDebugLogger::kInfo,
-                                  "SessionLoader::run(): %s %04d-%02d-%02d %s in %.3f s",
-                                  request.locationName.c_str(), request.year, request.month,
-                                  request.day, result.opened ? "opened" : "not found",
-                                  result.loadSeconds);
-    QMetaObject::invokeMethod(this, [this, result] { deliver(result); }, Qt::QueuedConnection);
+    AvDebugLogger::instance().log(
+        AvDebugLogger::kInfo, "SessionLoader::run(): %s %04d-%02d-%02d %s in %.3f s",
+        request.locationName.c_str(), request.year, request.month, request.day,
+        result.opened ? "opened" : "not found", result.loadSeconds);
+    QMetaObject::invokeMethod(
+        this, [this, result] { deliver(result); }, Qt::QueuedConnection);
 }
 
 void SessionLoader::deliver(const Result& result) {
