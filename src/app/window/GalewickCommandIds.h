@@ -55,4 +55,22 @@ inline constexpr int kHoldPressedMessage = 4028;
 inline constexpr int kHoldRepeatMessage = 4029;
 inline constexpr int kHoldReleasedMessage = 4030;
 
+// The window's own buttons post these (WM_USER + n, clear of the numbers above).
+inline constexpr int kPlayPressedMessage = 1101;
+inline constexpr int kPlayReleasedMessage = 1102;
+inline constexpr int kAnnotatorToggleMessage = 1103;
+inline constexpr int kMinimizeMessage = 1104;
+inline constexpr int kCloseMessage = 1105;
+
+// Control ids of the other windowless controls.
+inline constexpr int kAnnotatorToggle = 103;
+inline constexpr int kMinimizeButton = 107;
+inline constexpr int kCloseButton = 108;
+inline constexpr int kSpeedFrame = 110;
+inline constexpr int kStatusText = 120;
+inline constexpr int kClockText = 121;
+inline constexpr int kDateText = 122;
+inline constexpr int kPlayTimeText = 123;
+inline constexpr int kSpeedText = 124;
+
 }  // namespace GalewickCommandIds

@@ -1,0 +1,83 @@
+#include "WindowSealerHost.h"
+
+#include "GalewickPaths.h"
+#include "GalewickUserInterface.h"
+#include "TransportBar.h"
+#include "Win32_WindowlessTimeSlider.h"
+
+std::string WindowSealerHost::browseLocation() const {
+    return window_.configuration().browseLocation;
+}
+
+bool WindowSealerHost::hasOpenSession() const {
+    return window_.hasSession();
+}
+
+std::string WindowSealerHost::sessionLocationName() const {
+    return window_.openSession().location;
+}
+
+SealerHost::Date WindowSealerHost::sessionDate() const {
+    const GalewickUserInterface::OpenSession& session = window_.openSession();
+    return Date{session.year, session.month, session.day};
+}
+
+std::string WindowSealerHost::sessionArchiveRoot() const {
+    return window_.openSession().root;
+}
+
+std::string WindowSealerHost::sessionRecordingsPath() const {
+    return window_.openSession().root + "/Recordings";
+}
+
+int32_t WindowSealerHost::locationOffsetSecondsAt(double) const {
+    return window_.openSession().offsetSeconds;
+}
+
+bool WindowSealerHost::selectedRange(double& start, double& end) const {
+    const Win32_WindowlessTimeSlider& slider = window_.transport().slider();
+    if (!window_.hasSession() || !slider.hasSelection()) {
+        return false;
+    }
+    start = slider.selectionStart();
+    end = slider.selectionEnd();
+    return true;
+}
+
+void WindowSealerHost::setSelectedRange(double start, double end) {
+    window_.transport().slider().setSelection(start, end);
+    window_.transport().showSelectionInEdits();
+}
+
+std::vector<TimeRange> WindowSealerHost::sealedRanges() const {
+    std::vector<TimeRange> ranges;
+    if (window_.hasSession()) {
+        for (const auto& range : window_.transport().slider().sealedRanges()) {
+            ranges.push_back(TimeRange{range.start, range.end, true});
+        }
+    }
+    return ranges;
+}
+
+void WindowSealerHost::stopPlayback() {
+    window_.stop();
+}
+
+bool WindowSealerHost::reloadSession() {
+    if (!window_.hasSession()) {
+        return false;
+    }
+    const GalewickUserInterface::OpenSession& session = window_.openSession();
+    return window_.LoadSession(
+        {session.root, session.location, session.year, session.month, session.day},
+        window_.transport().slider().position());
+}
+
+bool WindowSealerHost::openSession(const std::string& archiveRoot, const std::string& locationName,
+                                   const Date& date) {
+    return window_.LoadSession({archiveRoot, locationName, date.year, date.month, date.day});
+}
+
+std::string WindowSealerHost::programDirectory() const {
+    return GalewickPaths::programDirectory();
+}
