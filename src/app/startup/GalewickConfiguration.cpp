@@ -16,7 +16,7 @@ bool readRecord(XmlPacker& packer, const std::string& path) {
     return packer.readFromFile(path) && !packer.packedText().empty();
 }
 
-// A flag is set only by the text "1" exactly: "2", "true" or " 1" leave it false.
+// A flag is set only by the text "1": "2", "true" or "01" leave it false.
 bool unpackFlag(XmlPacker& packer, const char* name, bool& value) {
     std::string text;
     if (!packer.unpack(name, text)) {
