@@ -34,6 +34,9 @@ signals:
     // A row was double-clicked (or Enter pressed on it).
     void rowActivated(int row);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     AnnotationListModel* model_;
 };

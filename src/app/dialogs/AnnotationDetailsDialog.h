@@ -27,9 +27,11 @@ class AnnotationDetailsDialog final : public QDialog {
 public:
     static constexpr int kDialogId = 144;
 
-    // Shows annotation `index` of `record`; `offsetHours` gives the location's clock time.
-    AnnotationDetailsDialog(JexSession& record, size_t index, int offsetHours,
-                            QWidget* parent = nullptr);
+    // Shows `annotation`, annotation `index` of `record` as the list showed it (the edit is
+    // applied to the record's annotation equal to it, wherever it is by then); `offsetHours`
+    // gives the location's clock time.
+    AnnotationDetailsDialog(JexSession& record, size_t index, const JexAnnotation& annotation,
+                            int offsetHours, QWidget* parent = nullptr);
     AnnotationDetailsDialog(const AnnotationDetailsDialog&) = delete;
     AnnotationDetailsDialog& operator=(const AnnotationDetailsDialog&) = delete;
 

@@ -5,7 +5,7 @@
 class QTextBrowser;
 
 // The user guide: our own HTML pages, compiled into the program, in a browser window with
-// back, forward and home. One window per program: instance() makes it on first use.
+// back, forward and contents. A top-level window even with a parent, which deletes it.
 class HelpWindow final : public QWidget {
     Q_OBJECT
 
@@ -17,8 +17,6 @@ public:
     HelpWindow(const HelpWindow&) = delete;
     HelpWindow& operator=(const HelpWindow&) = delete;
 
-    // The process's help window (a top-level window, deleted with the application).
-    static HelpWindow& instance();
     // Shows the window on the home page (or on `anchor` of it) and raises it.
     void showGuide(const QString& anchor = QString());
 

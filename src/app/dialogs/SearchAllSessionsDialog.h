@@ -11,7 +11,6 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QThread;
 class QTreeWidget;
 
 // The session a search hit asks the window to open, and where: the archive root holding the
@@ -85,8 +84,6 @@ private:
     std::vector<SessionSearchHit> hits_;
     std::vector<QString> roots_;
     std::vector<Row> rows_;
-    std::shared_ptr<bool> alive_;
-    QThread* worker_ = nullptr;
     QLineEdit* searchEdit_;
     QPushButton* searchButton_;
     QPushButton* openButton_;

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 
+#include "ExporterLauncher.h"
+#include "HelpWindow.h"
 #include "SearchAllSessionsDialog.h"
 
+class AnnotationDetailsDialog;
 class AnnotationPanel;
 class JexSession;
 class QAction;
@@ -37,6 +41,8 @@ public:
     static constexpr int kAboutCommand = 32803;
     static constexpr int kAboutMenuCommand = 104;
     static constexpr int kUserGuideCommand = 32821;
+    // Ours: prints to a PDF file chosen by name.
+    static constexpr int kPrintToPdfCommand = 32900;
 
     static constexpr const char* kTextNotFound = "Text not found!";
     static constexpr const char* kPrintErrorCaption = "Printing Error";
@@ -47,6 +53,7 @@ public:
 
     // `window`: the parent of the dialogs.
     AnnotationCommands(AnnotationPanel& panel, QWidget* window, QObject* parent = nullptr);
+    ~AnnotationCommands() override;
     AnnotationCommands(const AnnotationCommands&) = delete;
     AnnotationCommands& operator=(const AnnotationCommands&) = delete;
 
@@ -76,9 +83,11 @@ public:
     bool saveAnnotationsAsHtmlTo(const QString& fileName, QString* writtenPath = nullptr);
     bool saveAnnotationsAsTextTo(const QString& fileName, QString* writtenPath = nullptr);
     // ".html" appended unless the name ends in ".htm" or ".HTM" (searched from the end, so
-    // ".html" counts too); ".txt" appended unless it ends in ".txt" or ".TXT".
+    // ".html" counts too); ".txt" appended unless it ends in ".txt" or ".TXT"; ".pdf" unless
+    // it ends in it (any case).
     static QString htmlFileName(const QString& chosen);
     static QString textFileName(const QString& chosen);
+    static QString pdfFileName(const QString& chosen);
 
     // "Print Annotations": writes "Annotations.html" into the temporary directory, then the
     // print dialog prints it. printAnnotationsTo prints the annotations' HTML on `printer`,
@@ -87,6 +96,8 @@ public:
     void printAnnotations();
     bool printAnnotationsTo(QPrinter& printer);
     bool printAnnotationsToPdf(const QString& pdfPath);
+    // "Print Annotations to PDF ...": asks for a file name, then printAnnotationsToPdf.
+    void printAnnotationsToPdfFile();
     // The path "Annotations.html" is written to.
     static QString printFilePath();
 
@@ -107,6 +118,10 @@ public:
     // annotation may be edited; the list is refreshed after a save.
     void editAnnotation();
     void editAnnotationAt(int index);
+    // Called with the dialog before it runs (tests fill and close it).
+    void setDetailsDialogHook(std::function<void(AnnotationDetailsDialog&)> hook) {
+        detailsDialogHook_ = std::move(hook);
+    }
 
     // "Export Session": ExporterLauncher with the open session; says plainly when the exporter
     // is not installed. `program` overrides where the exporter is looked for (tests).
@@ -115,9 +130,14 @@ public:
         exporterProgram_ = program;
         exporterProgramSet_ = true;
     }
+    // Where the settings go (tests); empty: a new directory below the state directory.
+    void setExporterRunDirectory(const QString& directory) { exporterRunDirectory_ = directory; }
+    ExporterLauncher::Result lastExportResult() const { return lastExportResult_; }
 
     void showAbout();
+    // The user guide window (made on first use, owned by the window).
     void showUserGuide();
+    HelpWindow* helpWindow() const { return help_; }
 
 signals:
     void stopPlaybackRequested();
@@ -130,7 +150,9 @@ private:
     JexSession* record() const;
     void tell(const QString& caption, const QString& text) const;
     QString chooseFileName(const QString& caption, const QString& filter) const;
-    bool selectFoundIndex(size_t index);
+    // Writes the HTML or text export to `path` whole, or tells why not.
+    bool writeExport(const QString& path, bool html);
+    static bool printHtml(const QString& html, QPrinter& printer);
 
     AnnotationPanel& panel_;
     QWidget* window_;
@@ -140,7 +162,11 @@ private:
     FileNameChooser chooser_;
     QString lastSearchText_;
     int lastHitIndex_ = -1;
-    SearchAllSessionsDialog* searchAllDialog_ = nullptr;
+    QPointer<SearchAllSessionsDialog> searchAllDialog_;
+    QPointer<HelpWindow> help_;
+    std::function<void(AnnotationDetailsDialog&)> detailsDialogHook_;
     QString exporterProgram_;
     bool exporterProgramSet_ = false;
+    QString exporterRunDirectory_;
+    ExporterLauncher::Result lastExportResult_ = ExporterLauncher::Result::kStarted;
 };

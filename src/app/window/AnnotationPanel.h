@@ -13,7 +13,8 @@ class Win32_ListViewControl;
 // The panel shows the record it is given and never owns it: the caller keeps the record alive
 // until clear() or the next setSession(). While "Enable Follow Play" is on, followPosition()
 // selects the annotation in force at the played time. "Edit Annotation" is enabled only while
-// "Allow Annotation Edits" is checked and a row is selected.
+// "Allow Annotation Edits" is checked and the selected annotation may be edited
+// (AnnotationRecordEditor::isEditable).
 //
 // Used on the user-interface thread only; positions from the engine's threads are marshalled
 // to it by the window.
