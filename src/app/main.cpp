@@ -14,8 +14,7 @@ int main(int argc, char** argv) {
     // Read before anything needs a display, so that --help and --version work anywhere.
     const GalewickCommandLine commandLine(argc, argv);
     if (commandLine.helpRequested()) {
-        std::fputs(GalewickCommandLine::usageText(argc > 0 ? argv[0] : "galewick").c_str(),
-                   stdout);
+        std::fputs(GalewickCommandLine::usageText(argc > 0 ? argv[0] : "galewick").c_str(), stdout);
         return 0;
     }
     if (commandLine.versionRequested()) {

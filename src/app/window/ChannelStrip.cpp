@@ -107,9 +107,9 @@ void ChannelStrip::setChannelMuted(unsigned channel, bool muted) {
 }
 
 void ChannelStrip::stepMasterLevel(int direction) {
-    const float level =
-        std::clamp(master_->gain() + (direction > 0 ? kMasterStep : -kMasterStep),
-                   Win32_AudioChannelControl::kGainMinimum, Win32_AudioChannelControl::kGainMaximum);
+    const float level = std::clamp(master_->gain() + (direction > 0 ? kMasterStep : -kMasterStep),
+                                   Win32_AudioChannelControl::kGainMinimum,
+                                   Win32_AudioChannelControl::kGainMaximum);
     master_->setGain(level);
     model_.setMasterLevel(master_->gain());
 }

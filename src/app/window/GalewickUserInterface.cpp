@@ -29,7 +29,6 @@
 #include "PlaybackEngine.h"
 #include "PlaybackSpeed.h"
 #include "ResourceNames.h"
-#include "SealerCommands.h"
 #include "SelectSessionDialog.h"
 #include "SpeedControlWindow.h"
 #include "TransportBar.h"
@@ -39,9 +38,11 @@
 #include "Win32_VideoDisplayWindow.h"
 #include "Win32_WindowMessage.h"
 #include "Win32_WindowlessPushButton.h"
+#include "Win32_WindowlessTextDisplay.h"
 #include "Win32_WindowlessTimeSlider.h"
 #include "WindowSealerHost.h"
 #include "WindowTransportTarget.h"
+#include "sealer/SealerCommands.h"
 
 namespace ids = GalewickCommandIds;
 
@@ -87,8 +88,7 @@ bool GalewickUserInterface::Initialize() {
             &GalewickUserInterface::stop, Qt::DirectConnection);
     connect(annotationCommands_, &AnnotationCommands::openSessionRequested, this,
             &GalewickUserInterface::searchHitChosen);
-    connect(annotations_, &AnnotationPanel::seekRequested, this,
-            &GalewickUserInterface::playFrom);
+    connect(annotations_, &AnnotationPanel::seekRequested, this, &GalewickUserInterface::playFrom);
     connect(annotations_, &AnnotationPanel::annotationEditsAllowedChanged, transport_,
             &TransportBar::setTimeEditsEnabled);
     transport_->setTimeEditsEnabled(annotations_->annotationEditsAllowed());
@@ -106,8 +106,7 @@ bool GalewickUserInterface::Initialize() {
     }
     channels_ = std::make_unique<ChannelStrip>(*this, bridge_->engine()->channels());
     loader_ = new SessionLoader(*bridge_->engine(), this);
-    connect(loader_, &SessionLoader::finished, this,
-            &GalewickUserInterface::sessionLoadFinished);
+    connect(loader_, &SessionLoader::finished, this, &GalewickUserInterface::sessionLoadFinished);
     video_->setFrameSource([this](LatestVideoFrame& frame) {
         return engineUsable() && hasVideo_ && engine()->player().latestFrameIs(frame);
     });
@@ -125,8 +124,8 @@ bool GalewickUserInterface::Initialize() {
     inputHub_ = std::make_unique<GalewickInputHub>(*transportTarget_, this, inputOptions);
 
     connect(&meterTimer_, &QTimer::timeout, this, &GalewickUserInterface::refreshMeters);
-    meterTimer_.start(static_cast<int>(std::max<uint32_t>(
-        1, configuration_.meterRefreshIntervalMilliseconds)));
+    meterTimer_.start(
+        static_cast<int>(std::max<uint32_t>(1, configuration_.meterRefreshIntervalMilliseconds)));
     setStayOnTop(configuration_.stayOnTop);
 
     // Core code tells the user things through this hook, from any thread.
@@ -275,8 +274,9 @@ void GalewickUserInterface::sessionLoadFinished(const SessionLoader::Result& res
 }
 
 void GalewickUserInterface::showSkippedFiles() {
-    QString text = QStringLiteral("Some files of this session could not be opened and were left "
-                                  "out; the rest of the session plays:\n");
+    QString text = QStringLiteral(
+        "Some files of this session could not be opened and were left "
+        "out; the rest of the session plays:\n");
     for (const QString& skipped : skipped_) {
         text += QStringLiteral("\n") + skipped;
     }
@@ -296,8 +296,8 @@ void GalewickUserInterface::openSessionCommand() {
     if (dialog.exec() == QDialog::Accepted) {
         const SelectSessionDialog::Choice& choice = dialog.choice();
         configuration_.browseLocation = choice.browseLocation;
-        LoadSession({choice.browseLocation, choice.location, choice.year, choice.month,
-                     choice.day});
+        LoadSession(
+            {choice.browseLocation, choice.location, choice.year, choice.month, choice.day});
     }
     openingSession_ = false;
 }
@@ -425,10 +425,10 @@ void GalewickUserInterface::refreshMeters() {
     if (!hasSession_ || !engineUsable()) {
         return;
     }
-    configuration_.meterTimerStamp = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now().time_since_epoch())
-            .count());
+    configuration_.meterTimerStamp =
+        static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count());
     PlaybackEngine& player = *engine();
     channels_->showLevels([&player](unsigned channel) { return player.channelLevelIs(channel); });
 }

@@ -9,6 +9,7 @@
 
 #include "GalewickConfiguration.h"
 #include "SessionLoader.h"
+#include "TimeRange.h"
 #include "Win32_BasicWindow.h"
 
 class AnnotationCommands;

@@ -6,8 +6,8 @@
 #include "Win32_WindowMessage.h"
 
 SpeedControlWindow::SpeedControlWindow(QWidget* mainWindow)
-    : QWidget(mainWindow, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                              Qt::WindowTitleHint),
+    : QWidget(mainWindow,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       mainWindow_(mainWindow),
       trackBar_(new QSlider(Qt::Vertical, this)) {
     setObjectName(QStringLiteral("ContainerWin"));

@@ -54,13 +54,13 @@ TransportBar::TransportBar(Win32_BasicWindow& window) : QObject(&window), window
     speedText_ = makeText(ids::kSpeedText, layout::kSpeedText.x, layout::kSpeedText.y,
                           layout::kSpeedText.width, layout::kSpeedText.height, 12, true, centre);
     speedText_->setText(std::string("1.0x"));
-    Win32_WindowlessTextDisplay* caption1 =
-        makeText(0, layout::kTimeEditCaption1.x, layout::kTimeEditCaption1.y,
-                 layout::kTimeEditCaption1.width, layout::kTimeEditCaption1.height, 11, false, left);
+    Win32_WindowlessTextDisplay* caption1 = makeText(
+        0, layout::kTimeEditCaption1.x, layout::kTimeEditCaption1.y,
+        layout::kTimeEditCaption1.width, layout::kTimeEditCaption1.height, 11, false, left);
     caption1->setText(std::string("Selection start"));
-    Win32_WindowlessTextDisplay* caption2 =
-        makeText(0, layout::kTimeEditCaption2.x, layout::kTimeEditCaption2.y,
-                 layout::kTimeEditCaption2.width, layout::kTimeEditCaption2.height, 11, false, left);
+    Win32_WindowlessTextDisplay* caption2 = makeText(
+        0, layout::kTimeEditCaption2.x, layout::kTimeEditCaption2.y,
+        layout::kTimeEditCaption2.width, layout::kTimeEditCaption2.height, 11, false, left);
     caption2->setText(std::string("Selection end"));
 
     startEdit_ = makeEdit(ids::kSelectionStartEdit, layout::kTimeEdit1.x, layout::kTimeEdit1.y,
@@ -92,7 +92,7 @@ Win32_WindowlessPushButton* TransportBar::makePushButton(int id, const char* up,
 
 Win32_WindowlessButton* TransportBar::makeButton(int id, const char* up, const char* down,
                                                  int clickMessage, const char* fallbackLabel) {
-    const layout::Rect r = id == ids::kAnnotatorToggle ? layout::kAnnotatorToggle
+    const layout::Rect r = id == ids::kAnnotatorToggle  ? layout::kAnnotatorToggle
                            : id == ids::kMinimizeButton ? layout::kMinimizeButton
                            : id == ids::kCloseButton    ? layout::kCloseButton
                                                         : layout::kSpeedFrame;
@@ -105,8 +105,7 @@ Win32_WindowlessButton* TransportBar::makeButton(int id, const char* up, const c
 
 Win32_WindowlessTextDisplay* TransportBar::makeText(int id, int x, int y, int width, int height,
                                                     int pixelSize, bool bold, int alignment) {
-    auto* text =
-        window_.createControl<Win32_WindowlessTextDisplay>(x, y, width, height, id, false);
+    auto* text = window_.createControl<Win32_WindowlessTextDisplay>(x, y, width, height, id, false);
     text->setStyle(pixelSize, bold, QColor(0xE6, 0xE9, 0xEE), alignment, true);
     return text;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SealerHost.h"
+#include "sealer/SealerHost.h"
 
 class GalewickUserInterface;
 
