@@ -107,9 +107,6 @@ bool GalewickUserInterface::Initialize() {
     channels_ = std::make_unique<ChannelStrip>(*this, bridge_->engine()->channels());
     loader_ = new SessionLoader(*bridge_->engine(), this);
     connect(loader_, &SessionLoader::finished, this, &GalewickUserInterface::sessionLoadFinished);
-    video_->setFrameSource([this](LatestVideoFrame& frame) {
-        return engineUsable() && hasVideo_ && engine()->player().latestFrameIs(frame);
-    });
 
     transportTarget_ = std::make_unique<WindowTransportTarget>(*this);
     sealerHost_ = std::make_unique<WindowSealerHost>(*this);
@@ -390,7 +387,11 @@ void GalewickUserInterface::frameReady() {
     if (!video_->isVisible()) {
         video_->show();
     }
-    video_->update();
+    // One copy of the newest frame per repaint: frames arriving faster are coalesced.
+    LatestVideoFrame frame;
+    if (engine()->player().latestFrameIs(frame)) {
+        video_->showFrame(frame);
+    }
 }
 
 void GalewickUserInterface::rangesChanged(const std::vector<std::vector<TimeRange>>& ranges) {
