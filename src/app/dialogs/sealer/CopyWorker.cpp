@@ -21,6 +21,15 @@ void CopyWorker::join() {
 }
 
 void CopyWorker::run() {
+    const bool ok = copy();
+    if (!ok) {
+        reporter_.status("Copy FAILED!");
+    }
+    // The session's files are closed by now.
+    reporter_.done(ok);
+}
+
+bool CopyWorker::copy() {
     SealerSessionMedia media(job_.recordingsPath, job_.locationName, job_.date);
     const JexSession* record = nullptr;
     if (!job_.options.excludeAnnotations) {
@@ -28,9 +37,7 @@ void CopyWorker::run() {
         if (!media.loadRecord(error)) {
             reporter_.line("Error!  The session record cannot be read: " + error);
             reporter_.line("Copy FAILED!");
-            reporter_.status("Copy FAILED!");
-            reporter_.done(false);
-            return;
+            return false;
         }
         record = media.record();
     }
@@ -47,9 +54,5 @@ void CopyWorker::run() {
             reporter_.progress(current, total);
         }
     });
-    const bool ok = job.run(job_.segments, job_.targetDirectory, job_.options);
-    if (!ok) {
-        reporter_.status("Copy FAILED!");
-    }
-    reporter_.done(ok);
+    return job.run(job_.segments, job_.targetDirectory, job_.options);
 }

@@ -38,6 +38,7 @@ public:
 
 private:
     void run();
+    bool copy();
 
     Job job_;
     FileSystem& fileSystem_;
