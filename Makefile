@@ -10,8 +10,9 @@ ASAN_BUILD := build-asan
 TSAN_BUILD := build-tsan
 BENCH_BUILD := build-bench
 FUZZ_BUILD := build-fuzz
+PACKAGE_BUILD := build-package
 
-.PHONY: all deps build test demo test-sanitize bench fuzz format clean
+.PHONY: all deps build test demo test-sanitize bench fuzz format clean package
 
 all: build
 
@@ -56,8 +57,15 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# A Debian package of the programs, in build-package/: install it with `apt install ./FILE.deb`.
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVALIS_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr $(CMAKE_FLAGS)
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls -1 $(PACKAGE_BUILD)/*.deb
+
 format:
 	@git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | xargs -r clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

@@ -113,6 +113,19 @@ unsigned PlaybackEngine::channelCountIs() const {
     return decoder_ != nullptr ? decoder_->audioDecoderGroupIs()->numberOfDecodersIs() : 0;
 }
 
+std::vector<std::vector<TimeRange>> PlaybackEngine::timeRangesIs() const {
+    std::vector<std::vector<TimeRange>> ranges;
+    if (decoder_ == nullptr) {
+        return ranges;
+    }
+    AudioDecoderGroup& group = *decoder_->audioDecoderGroupIs();
+    ranges.resize(group.numberOfDecodersIs());
+    for (unsigned channel = 0; channel < ranges.size(); ++channel) {
+        group.listTimeRangesForChannel(channel, ranges[channel]);
+    }
+    return ranges;
+}
+
 bool PlaybackEngine::hasVideoIs() const {
     return decoder_ != nullptr && decoder_->videoDecoderIs() != nullptr &&
            decoder_->videoDecoderIs()->numberOfFilesIs() > 0;

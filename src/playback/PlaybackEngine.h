@@ -75,6 +75,9 @@ public:
     // The earliest start and latest end of the session's audio; false without audio.
     bool sessionRangeIs(double& start, double& end) const;
     unsigned channelCountIs() const;
+    // Every channel's merged time ranges (index = channel), sealed spans flagged; empty without a
+    // session. Safe while the feeder plays (the decoder group locks itself).
+    std::vector<std::vector<TimeRange>> timeRangesIs() const;
     bool hasVideoIs() const;
     // The session record (null without a session). It locks itself.
     JexSession* recordIs() const;

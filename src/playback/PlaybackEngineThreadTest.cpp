@@ -166,6 +166,14 @@ TEST_F(PlaybackEngineThreadTest, PlaysARangeInOrderToItsEndAndStops) {
     ASSERT_TRUE(engine.sessionRangeIs(start, end));
     EXPECT_NEAR(start, kStart, 0.01);
     EXPECT_EQ(engine.channelCountIs(), 2u);
+    const std::vector<std::vector<TimeRange>> ranges = engine.timeRangesIs();
+    ASSERT_EQ(ranges.size(), 2u);
+    for (const std::vector<TimeRange>& channel : ranges) {
+        ASSERT_EQ(channel.size(), 1u);
+        EXPECT_NEAR(channel.front().start, start, 0.01);
+        EXPECT_NEAR(channel.front().end, end, 0.05);
+        EXPECT_FALSE(channel.front().sealed);
+    }
     EXPECT_TRUE(engine.hasVideoIs());
     ASSERT_NE(engine.recordIs(), nullptr);
     EXPECT_EQ(engine.recordIs()->annotationCount(), 2u);

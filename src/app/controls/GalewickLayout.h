@@ -36,9 +36,9 @@ constexpr Rect kRewindButton{10, 322, 55, 60};
 constexpr Rect kPlayButton{69, 322, 55, 60};
 constexpr Rect kFastForwardButton{128, 322, 55, 60};
 constexpr Rect kPlayAllButton{187, 322, 55, 60};
-constexpr Rect kClockTime{12, 390, 150, 30};   // clock time of the position, large
-constexpr Rect kClockDate{12, 420, 150, 16};   // session date
-constexpr Rect kPlayTime{12, 438, 150, 16};    // elapsed / play time
+constexpr Rect kClockTime{16, 390, 146, 30};   // clock time of the position, large
+constexpr Rect kClockDate{16, 420, 146, 16};   // session date
+constexpr Rect kPlayTime{16, 438, 146, 16};    // elapsed / play time
 constexpr Rect kSpeedFrame{188, 392, 50, 30};  // "Graphics\Speed-control-frame.png"
 constexpr Rect kSpeedText{188, 392, 50, 30};   // "%.01fx" inside the frame
 constexpr Rect kAnnotatorToggle{200, 432, 30, 30};

@@ -12,9 +12,11 @@ class Win32_WindowlessButton;
 
 // One channel strip: the level meter (six images by power level, or a thin bar in bar style)
 // in a vertical track, the gain knob (a triangle beside the track, dragged up and down) and a
-// mute button below. Letting the knob go inside the track posts the level message (control id,
-// level percent) to the owner; the mute button toggles the muted flag and posts the mute
-// message (control id, 1 muted / 0 not).
+// mute button below. A press in the track moves the knob there and starts a drag; the gain
+// follows the knob during the drag; letting go ends it and posts the level message (control id,
+// level percent by the knob's place) to the owner, wherever the mouse is let go. A click on the
+// mute button toggles the muted flag and posts the mute message (control id, 1 muted / 0 not).
+// Without meter images the bar is drawn in their place.
 //
 // Threads: everything on the user-interface thread, except gain() and isMuted(), which any
 // thread may read at any time (the feeder reads them per chunk).
@@ -79,12 +81,14 @@ public:
 private:
     void layoutParts();
     void setKnob(int knob);
+    bool showsBar() const;
 
     std::atomic<float> gain_{1.0f};
     std::atomic<bool> muted_{false};
     double powerLevel_ = 0.0;
     int knob_ = 0;
     bool dragging_ = false;
+    bool mutePressed_ = false;
     bool barStyle_;
     bool blueKnob_;
     int levelMessage_;

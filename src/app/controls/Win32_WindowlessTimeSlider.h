@@ -13,9 +13,11 @@ class Win32_WindowlessTextDisplay;
 // with the clock times of the session's start, end and current position in the location's time.
 //
 // Mouse: a press inside starts a drag of the thumb, the selection start marker or the selection
-// end marker, whichever it hits first in that order; a press elsewhere on the control starts no
-// drag. Releasing inside the track posts kTimeSliderReleased (control id, whole epoch seconds
-// under the mouse) to the owner, which plays from there. Releasing ends every drag.
+// end marker, whichever it hits first in that order (where the two markers lie together, the
+// one on the side of the press); a press elsewhere on the control starts no drag. A marker
+// cannot pass the other one. Releasing inside the track posts kTimeSliderReleased (control id,
+// whole epoch seconds under the mouse) to the owner, which plays from there. Releasing ends every
+// drag.
 //
 // Keys (handed on by the owner): Left / Right move the position one second back / forward and
 // post kTimeSliderReleased with the new time, like a click there; Up / Down (first press, not
@@ -60,10 +62,11 @@ public:
     void setPosition(double seconds);
     double position() const { return position_; }
 
-    // The selection, epoch seconds (clamped to the session, start <= end).
+    // The selection, epoch seconds (clamped to the session, start <= end). Both markers show
+    // whenever a session is loaded; without a selection they sit together at the session start.
     void setSelection(double start, double end);
     void clearSelection();
-    bool hasSelection() const { return hasSelection_; }
+    bool hasSelection() const { return hasSession_ && selectionEnd_ > selectionStart_; }
     double selectionStart() const { return selectionStart_; }
     double selectionEnd() const { return selectionEnd_; }
 
@@ -101,15 +104,16 @@ private:
     void layoutLabels();
     void rebuildLabels();
     void recomputePixels();
-    void invalidateBand(int pixel);
     void dragTo(int x);
     void stepPosition(double seconds);
+    void drawTrack(QPainter& painter) const;
+    void drawMarkersAndThumb(QPainter& painter) const;
+    void drawLabels(QPainter& painter);
 
     double sessionStart_ = 0.0;
     double sessionEnd_ = 0.0;
     bool hasSession_ = false;
     double position_ = 0.0;
-    bool hasSelection_ = false;
     double selectionStart_ = 0.0;
     double selectionEnd_ = 0.0;
     int selectionStartPixel_ = 0;

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -76,7 +77,9 @@ std::vector<QString> SelectSessionDialog::places() {
 }
 
 SelectSessionDialog::SelectSessionDialog(const std::string& browseLocation, QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent), folderChooser_([](QWidget* owner, const QString& start) {
+          return QFileDialog::getExistingDirectory(owner, QObject::tr("Browse"), start);
+      }) {
     setWindowTitle("Select Session");
 
     placesCombo_ = new QComboBox;
@@ -99,6 +102,10 @@ SelectSessionDialog::SelectSessionDialog(const std::string& browseLocation, QWid
 
     browseLocationEdit_ = new QLineEdit;
     browseLocationEdit_->setObjectName("browseLocationEdit");
+    auto* browseButton = new QPushButton("Browse...");
+    browseButton->setObjectName("browseButton");
+    browseButton->setAutoDefault(false);
+    connect(browseButton, &QPushButton::clicked, this, &SelectSessionDialog::browse);
     locationList_ = new QListWidget;
     locationList_->setObjectName("locationList");
     dateList_ = new QListWidget;
@@ -116,7 +123,10 @@ SelectSessionDialog::SelectSessionDialog(const std::string& browseLocation, QWid
     left->addWidget(folderTree_, 1);
     auto* right = new QVBoxLayout;
     right->addWidget(new QLabel("Browse Location"));
-    right->addWidget(browseLocationEdit_);
+    auto* browseRow = new QHBoxLayout;
+    browseRow->addWidget(browseLocationEdit_, 1);
+    browseRow->addWidget(browseButton);
+    right->addLayout(browseRow);
     right->addWidget(new QLabel("Select Recorder"));
     right->addWidget(locationList_, 1);
     right->addWidget(new QLabel("Select Date"));
@@ -176,6 +186,20 @@ SelectSessionDialog::~SelectSessionDialog() = default;
 
 std::string SelectSessionDialog::browseLocation() const {
     return browseLocationEdit_->text().toStdString();
+}
+
+void SelectSessionDialog::setFolderChooser(FolderChooser chooser) {
+    folderChooser_ = std::move(chooser);
+}
+
+void SelectSessionDialog::browse() {
+    if (!folderChooser_) {
+        return;
+    }
+    const QString chosen = folderChooser_(this, firstRoot(browseLocationEdit_->text()));
+    if (!chosen.isEmpty()) {
+        setBrowseLocation(chosen);
+    }
 }
 
 void SelectSessionDialog::placeChosen(int index) {

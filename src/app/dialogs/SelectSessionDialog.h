@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +27,11 @@ class QTreeView;
 // choosing a location fills its dates. OK is enabled with a non-empty browse location and a
 // location and a date chosen.
 //
+// "Browse..." opens a folder chooser for the same purpose.
+//
 // Object names of the controls (for tests): "placesCombo", "folderTree", "browseLocationEdit",
-// "locationList", "dateList", "statusLabel", and the standard OK and Cancel buttons.
+// "browseButton", "locationList", "dateList", "statusLabel", and the standard OK and Cancel
+// buttons.
 class SelectSessionDialog final : public QDialog {
     Q_OBJECT
 
@@ -39,6 +43,9 @@ public:
         int month = 0;
         int day = 0;
     };
+
+    // Chooses a folder, starting at the given path; an empty result means none was chosen.
+    using FolderChooser = std::function<QString(QWidget* parent, const QString& start)>;
 
     explicit SelectSessionDialog(const std::string& browseLocation, QWidget* parent = nullptr);
     ~SelectSessionDialog() override;
@@ -55,6 +62,9 @@ public:
     // the location list.
     void setBrowseLocation(const QString& path);
 
+    // Replaces the folder chooser "Browse..." opens (by default a directory chooser).
+    void setFolderChooser(FolderChooser chooser);
+
     // The places offered above the tree: the home directory, then each mounted volume's root,
     // each once.
     static std::vector<QString> places();
@@ -63,6 +73,7 @@ public slots:
     void accept() override;
 
 private:
+    void browse();
     void fillLocations();
     void fillDates();
     void folderActivated(const QModelIndex& index);
@@ -72,6 +83,7 @@ private:
     Choice choice_;
     std::unique_ptr<ArchiveSessionSet> archive_;
     std::vector<SessionDateEntry> dates_;
+    FolderChooser folderChooser_;
     QComboBox* placesCombo_ = nullptr;
     QFileSystemModel* folderModel_ = nullptr;
     QTreeView* folderTree_ = nullptr;

@@ -106,6 +106,17 @@ private slots:
         QCOMPARE(texts(*child<QListWidget>(parent, "locationList")),
                  (QStringList{"COURT1", "COURT2", "HEARING"}));
 
+        // "Browse..." chooses the folder to list.
+        QString startedAt;
+        parent.setFolderChooser([&](QWidget*, const QString& start) {
+            startedAt = start;
+            return QString::fromStdString(directory_.file("archives/second"));
+        });
+        QTest::mouseClick(child<QPushButton>(parent, "browseButton"), Qt::LeftButton);
+        QCOMPARE(startedAt, QString::fromStdString(directory_.file("archives")));
+        QCOMPARE(parent.browseLocation(), directory_.file("archives/second"));
+        QCOMPARE(texts(*child<QListWidget>(parent, "locationList")), QStringList{"HEARING"});
+
         SelectSessionDialog both(directory_.file("archives/second") + ";" +
                                  directory_.file("archives/first"));
         auto* locations = child<QListWidget>(both, "locationList");

@@ -26,6 +26,16 @@ bool unpackFlag(XmlPacker& packer, const char* name, bool& value) {
     return true;
 }
 
+// A step of no or negative length would turn rewind into standing still or advancing: such a
+// value leaves the step as it was.
+void unpackStep(XmlPacker& packer, const char* name, int& seconds, bool& set) {
+    int value = 0;
+    if (packer.unpack(name, value) && value > 0) {
+        seconds = value;
+        set = true;
+    }
+}
+
 }  // namespace
 
 bool GalewickConfiguration::loadConfiguration() {
@@ -44,14 +54,11 @@ bool GalewickConfiguration::loadConfiguration(const std::string& path) {
     if (packer.unpack("rootpath", rootPath)) {
         configuredRootPath = rootPath;
     }
-    browseLocation = configuredRootPath;
+    // With no root path stored there is nothing to browse: start at home as without a file.
+    browseLocation = configuredRootPath.empty() ? homeDirectory() : configuredRootPath;
     packer.unpack("meterrefreshrate", meterTimerStamp);
-    if (packer.unpack("rewindseconds", rewindSeconds)) {
-        rewindSecondsSet = true;
-    }
-    if (packer.unpack("advanceseconds", advanceSeconds)) {
-        advanceSecondsSet = true;
-    }
+    unpackStep(packer, "rewindseconds", rewindSeconds, rewindSecondsSet);
+    unpackStep(packer, "advanceseconds", advanceSeconds, advanceSecondsSet);
     unpackFlag(packer, "stayontop", stayOnTop);
     unpackFlag(packer, "autorefresh", autoRefresh);
     return true;

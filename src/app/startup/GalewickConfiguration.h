@@ -58,8 +58,10 @@ public:
     // location = the user's home directory, stay on top and auto refresh false, nothing else
     // changes, and the result is false. Otherwise each key present replaces its setting (a
     // missing key leaves it as it was), the browse location becomes the configured root path
-    // whether "rootpath" was present or not, and the result is true. The flags are true only
-    // for the text "1". The window position is not read here (see readWindowPosition).
+    // whether "rootpath" was present or not (the home directory when that is empty), and the
+    // result is true. The flags are true only for the text "1"; a step of 0 or fewer seconds
+    // leaves the step as it was. The window position is not read here (see
+    // readWindowPosition).
     bool loadConfiguration(const std::string& path);
 
     // Writes all eight keys to GalewickPaths::configurationFile() / `path`, replacing the file so

@@ -120,6 +120,22 @@ private slots:
         QCOMPARE(keeps.advanceSeconds, 30);
         QVERIFY(keeps.advanceSecondsSet && !keeps.rewindSecondsSet);
 
+        // Steps of no length are no steps; an empty root path browses from home.
+        qputenv("HOME", "/home/someone");
+        writeText(path_,
+                  "<galewickconfiguration><rootpath></rootpath>"
+                  "<rewindseconds>0</rewindseconds><advanceseconds>-15</advanceseconds>"
+                  "</galewickconfiguration>");
+        GalewickConfiguration noSteps;
+        noSteps.configuredRootPath = "/old";
+        noSteps.rewindSeconds = 60;
+        QVERIFY(noSteps.loadConfiguration(path_));
+        QCOMPARE(noSteps.rewindSeconds, 60);
+        QCOMPARE(noSteps.advanceSeconds, GalewickConfiguration::kDefaultStepSeconds);
+        QVERIFY(!noSteps.rewindSecondsSet && !noSteps.advanceSecondsSet);
+        QCOMPARE(noSteps.configuredRootPath, std::string());
+        QCOMPARE(noSteps.browseLocation, std::string("/home/someone"));
+
         for (const char* text : {"2", "true", "01", "1.0", ""}) {
             writeText(path_, std::string("<galewickconfiguration><stayontop>") + text +
                                  "</stayontop><autorefresh>" + text +

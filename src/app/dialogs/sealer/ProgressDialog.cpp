@@ -66,23 +66,6 @@ QStringList ProgressDialog::logLines() const {
     return lines;
 }
 
-void ProgressDialog::postLine(const std::string& text) {
-    QMetaObject::invokeMethod(
-        this, [this, line = QString::fromStdString(text)] { appendLine(line); },
-        Qt::QueuedConnection);
-}
-
-void ProgressDialog::postStatus(const std::string& text) {
-    QMetaObject::invokeMethod(
-        this, [this, status = QString::fromStdString(text)] { setStatus(status); },
-        Qt::QueuedConnection);
-}
-
-void ProgressDialog::postProgress(int current, int total) {
-    QMetaObject::invokeMethod(
-        this, [this, current, total] { setProgress(current, total); }, Qt::QueuedConnection);
-}
-
 void ProgressDialog::reject() {
     if (finished_) {
         QDialog::reject();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <string>
 
 class QLabel;
 class QListWidget;
@@ -13,10 +12,7 @@ class QPushButton;
 // run goes on, and becomes "OK" when it has ended. While running the dialog cannot be closed: a
 // transaction is never abandoned half-way.
 //
-// Threads: the widget operations run on the user-interface thread. The post* operations may be
-// called from any thread (a worker's callbacks): they queue the change to the dialog, so the
-// worker never waits for the window. The poster must not outlive the dialog (the dialog's owner
-// joins the worker before deleting it).
+// User-interface thread only: workers reach it through queued calls (see SealerCommands).
 class ProgressDialog final : public QDialog {
     Q_OBJECT
 
@@ -34,10 +30,6 @@ public:
     // The run has ended: the button becomes "OK" and is enabled.
     void finish();
     bool isFinished() const { return finished_; }
-
-    void postLine(const std::string& text);
-    void postStatus(const std::string& text);
-    void postProgress(int current, int total);
 
     QProgressBar* progressBar() const { return bar_; }
     QLabel* statusText() const { return status_; }

@@ -3,10 +3,13 @@
 #include <QObject>
 #include <QPointer>
 #include <memory>
+#include <string>
 
+class FileSystem;
 class ProgressDialog;
 class QWidget;
 class SealerHost;
+struct SealerReporter;
 
 // The sealer menu and the copy command of the main window: "Seal Selected Range", "Unseal",
 // "Recover Sealing Session" and "Copy" / "Copy Selected Range". Each command stops playback,
@@ -33,6 +36,15 @@ public:
     // closes it with "OK".
     ProgressDialog* progressDialog() const;
 
+    // The file operations of the transactions (by default the real file system); `fileSystem`
+    // must outlive this object. For tests that break a transaction on purpose.
+    void setFileSystem(FileSystem& fileSystem) { fileSystem_ = &fileSystem; }
+
+    // The recordings directory recovery works on: of the open session's archive and the archive
+    // roots of the browse location, the first that holds a transaction's work directory, else
+    // the first of them; empty when there is none.
+    std::string recoveryRecordingsPath() const;
+
 public slots:
     // "Seal Selected Range": needs an open session; runs only for a range of at least 0.9 s.
     void sealSelectedRange();
@@ -50,17 +62,22 @@ signals:
     void runFinished(bool succeeded);
 
 private:
-    class BusyGuard;
+    enum class Kind { kSeal, kUnseal, kCopy };
     struct Run;
 
-    void startSealingRun(bool sealing, std::unique_ptr<Run> run);
-    void startCopyRun(std::unique_ptr<Run> run);
-    void workerDone(bool succeeded);
-    ProgressDialog* newProgressDialog();
+    // Starts a command: false (nothing to do) while busy; otherwise stops playback.
+    bool begin();
+    void showProgress();
+    SealerReporter reporter(Kind kind);
+    void workerDone(Kind kind, bool succeeded);
 
     SealerHost& host_;
     QWidget* parentWidget_;
+    std::unique_ptr<FileSystem> realFileSystem_;
+    FileSystem* fileSystem_;
     bool busy_ = false;
     QPointer<ProgressDialog> progress_;
     std::unique_ptr<Run> run_;
+    bool autoLoad_ = false;
+    std::string copyTarget_;
 };
