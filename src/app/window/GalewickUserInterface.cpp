@@ -236,6 +236,7 @@ void GalewickUserInterface::sessionLoadFinished(const SessionLoader::Result& res
     transport_->setSession(session_.start, session_.end, session_.offsetSeconds, session_.year,
                            session_.month, session_.day);
     channels_->SetChannelCount(player.channelCountIs(), true);
+    rangesChanged(player.timeRangesIs());
     annotations_->setSession(player.recordIs(), session_.offsetSeconds / 3600);
     annotationCommands_->setBrowseLocation(QString::fromStdString(configuration_.browseLocation));
     video_->setVisible(hasVideo_ && !hideVideo_);

@@ -163,6 +163,14 @@ void GalewickUserInterfaceTest::
     QCOMPARE(transport.clock().text(),
              QString::fromStdString(ClockTimeText::twelveHour(session.start, 0)));
     QCOMPARE(transport.date().text(), QStringLiteral("03/15/2010"));
+    // The recorded segments are the channels' ranges as the engine has them.
+    size_t ranges = 0;
+    for (const auto& channel : window->engine()->timeRangesIs()) {
+        ranges += channel.size();
+    }
+    QVERIFY(ranges >= 4);
+    QCOMPARE(slider.recordedSegments().size(), ranges);
+    QVERIFY(slider.sealedRanges().empty());
     QVERIFY(window->videoWindow().isVisible());
     QVERIFY(window->annotations().listView().model()->rowCount() > 10);
 
@@ -176,6 +184,7 @@ void GalewickUserInterfaceTest::
                  QString::fromStdString(ClockTimeText::twelveHour(slider.position(), 0)));
     QTRY_VERIFY_WITH_TIMEOUT(window->videoWindow().frame().epochTime >= session.start, 20000);
     QCOMPARE(window->videoWindow().frame().width, 160u);
+    QVERIFY(window->videoWindow().hasFrame());
 
     // Stopped from the button: the engine stops and the slider stays put.
     if (play->isActive()) {
@@ -232,6 +241,12 @@ void GalewickUserInterfaceTest::
     for (unsigned channel = 0; channel < 4; ++channel) {
         QVERIFY(!model.channelMuteIs(channel));
     }
+    // The same with the mouse on the control's mute button.
+    QTest::mouseClick(window->canvas(), Qt::LeftButton, {}, third->muteButton().rect().center());
+    QTRY_VERIFY(model.channelMuteIs(2));
+    QVERIFY(third->isMuted());
+    QTest::mouseClick(window->canvas(), Qt::LeftButton, {}, third->muteButton().rect().center());
+    QTRY_VERIFY(!model.channelMuteIs(2));
     // Muting through the transport interface (hot keys) sets control and model together.
     channels.setChannelMuted(3, true);
     QVERIFY(channels.channelControl(3)->isMuted());
@@ -427,6 +442,7 @@ void GalewickUserInterfaceTest::timeEditsAndEscape() {
     QCOMPARE(transport.clock().text(), QString(ClockTimeText::kNoTime));
     QVERIFY(transport.startEdit().text().isEmpty());
     QVERIFY(transport.endEdit().text().isEmpty());
+    QVERIFY(!slider.hasSelection());
 
     // Disallowing edits disables the edits again.
     window->annotations().setAnnotationEditsAllowed(false);
