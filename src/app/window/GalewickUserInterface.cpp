@@ -216,6 +216,8 @@ void GalewickUserInterface::sessionLoadFinished(const SessionLoader::Result& res
     if (!result.opened) {
         transport_->setStatus(result.errorText);
         showNotice(windowTitle(), QString::fromStdString(result.errorText));
+        // The window shows no session: the engine holds none either.
+        player.closeSession();
         transport_->clearSession();
         menus_->setSessionLoaded(false);
         emit sessionLoaded(false);
