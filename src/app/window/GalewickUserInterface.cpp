@@ -72,6 +72,14 @@ bool GalewickUserInterface::Initialize() {
 
     transport_ = new TransportBar(*this);
     transport_->setStatus(TransportBar::kNoSessionText);
+    // Core code tells the user things through this hook, from any thread (the sound card
+    // that cannot be opened, for one).
+    UserNotification::setHook([this](const std::string& title, const std::string& text) {
+        const QString qtitle = QString::fromStdString(title);
+        const QString qtext = QString::fromStdString(text);
+        QMetaObject::invokeMethod(
+            this, [this, qtitle, qtext] { showNotice(qtitle, qtext); }, Qt::QueuedConnection);
+    });
     menus_ = new GalewickMenus(options_.sealingMode, this);
     addActions(menus_->actions());
     connect(menus_, &GalewickMenus::commandTriggered, this, &GalewickUserInterface::runCommand);
@@ -125,13 +133,6 @@ bool GalewickUserInterface::Initialize() {
         static_cast<int>(std::max<uint32_t>(1, configuration_.meterRefreshIntervalMilliseconds)));
     setStayOnTop(configuration_.stayOnTop);
 
-    // Core code tells the user things through this hook, from any thread.
-    UserNotification::setHook([this](const std::string& title, const std::string& text) {
-        const QString qtitle = QString::fromStdString(title);
-        const QString qtext = QString::fromStdString(text);
-        QMetaObject::invokeMethod(
-            this, [this, qtitle, qtext] { showNotice(qtitle, qtext); }, Qt::QueuedConnection);
-    });
 
     if (options_.autoload) {
         startAutoload();
