@@ -18,6 +18,7 @@
 #include "ChannelStrip.h"
 #include "ClockTimeText.h"
 #include "GalewickCommandIds.h"
+#include "GalewickInputHub.h"
 #include "GalewickMenus.h"
 #include "GalewickUserInterface.h"
 #include "GalewickWindowTestSupport.h"
@@ -36,6 +37,8 @@
 #include "Win32_WindowlessPushButton.h"
 #include "Win32_WindowlessTextDisplay.h"
 #include "Win32_WindowlessTimeSlider.h"
+#include "WindowSealerHost.h"
+#include "WindowTransportTarget.h"
 
 namespace ids = GalewickCommandIds;
 using GalewickWindowTestSupport::SampleArchive;
@@ -90,6 +93,7 @@ private slots:
     void timeEditsAndEscape();
     void noticesShowOnceAndCommandsNeedASession();
     void menusCarryTheirIdsAndDurationChecks();
+    void theInputHubAndTheSealerCommandsDriveTheWindow();
     void leavingSavesTheConfigurationAndStopsEveryThread();
 
 private:
@@ -536,6 +540,66 @@ void GalewickUserInterfaceTest::menusCarryTheirIdsAndDurationChecks() {
     QCOMPARE(sealerMenus.action(ids::kCopy)->text(), QStringLiteral("Copy Selected Range"));
     QCOMPARE(sealerMenus.action(ids::kSaveAnnotationsText)->text(),
              QStringLiteral("Save Annotations As ASCII"));
+}
+
+void GalewickUserInterfaceTest::theInputHubAndTheSealerCommandsDriveTheWindow() {
+    const SampleArchive& archive = sampleArchive();
+    auto window = makeWindow(true);
+    QVERIFY(window);
+    QVERIFY(window->inputHub() != nullptr);
+    QVERIFY(window->sealerCommands() != nullptr);
+    QVERIFY(load(*window, requestFor(archive)));
+    Win32_WindowlessTimeSlider& slider = window->transport().slider();
+
+    // An advance step (message 1027, through the hub) plays from the slider + the step.
+    window->seekTo(archive.start + 30.0);
+    window->configuration().advanceSeconds = 15;
+    Win32_WindowMessage::post(window.get(), Win32_WindowMessage::kAdvanceStep, 0, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(slider.position() >= archive.start + 45.0, 20000);
+    window->stop();
+    QTRY_VERIFY(!window->isPlaying());
+
+    // Hot key "solo channel 2": every other channel muted in the controls and the engine.
+    window->inputHub()->handleHotKey(2);
+    ChannelGainModel& model = window->engine()->channels();
+    QVERIFY(model.channelMuteIs(0));
+    QVERIFY(!model.channelMuteIs(1));
+    QVERIFY(model.channelMuteIs(2) && model.channelMuteIs(3));
+    QVERIFY(window->channels().isChannelMuted(0));
+
+    // The transport interface as the hub sees it.
+    WindowTransportTarget target(*window);
+    QCOMPARE(target.sessionStartSeconds(), window->openSession().start);
+    QCOMPARE(target.channelCount(), 4);
+    QVERIFY(target.hasButton(ids::kPlayButton));
+    QVERIFY(!target.hasButton(105));
+    QCOMPARE(target.sessionName(), std::string("COURT1 03/15/2010"));
+    QVERIFY(!target.recordedSegments().empty());
+    target.setSpeedPosition(-5);
+    QTRY_COMPARE(window->transport().speedText().text(), QStringLiteral("1.5x"));
+    QCOMPARE(target.speedPosition(), -5);
+
+    // The sealer's view of the window.
+    WindowSealerHost host(*window);
+    QVERIFY(host.hasOpenSession());
+    QCOMPARE(host.sessionRecordingsPath(), archive.root + "/Recordings");
+    QCOMPARE(host.sessionDate().day, 15);
+    double start = 0.0, end = 0.0;
+    QVERIFY(!host.selectedRange(start, end));
+    host.setSelectedRange(archive.start + 20.0, archive.start + 40.0);
+    QVERIFY(host.selectedRange(start, end));
+    QCOMPARE(start, archive.start + 20.0);
+    QCOMPARE(end, archive.start + 40.0);
+    QCOMPARE(window->transport().startEdit().text(),
+             QString::fromStdString(ClockTimeText::twelveHour(archive.start + 20.0, 0)));
+    QVERIFY(host.sealedRanges().empty());
+    // A reload opens the same session again, off the window's thread.
+    QSignalSpy loaded(window.get(), &GalewickUserInterface::sessionLoaded);
+    QVERIFY(host.reloadSession());
+    QVERIFY(window->isLoading());
+    QVERIFY(loaded.wait(30000));
+    QVERIFY(loaded.first().first().toBool());
+    QCOMPARE(window->openSession().location, std::string("COURT1"));
 }
 
 void GalewickUserInterfaceTest::leavingSavesTheConfigurationAndStopsEveryThread() {
