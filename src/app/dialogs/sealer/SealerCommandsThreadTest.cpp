@@ -108,6 +108,7 @@ private slots:
     void sealUnsealAndRecoverThroughTheDialogs();
     void interruptedSealingIsReportedAndRecovered();
     void copyOfTwoSegmentsIsWrittenAndLoaded();
+    void failedCopyIsReportedAndNotLoaded();
     void commandsNeedASessionAndRunOneAtATime();
 };
 
@@ -331,6 +332,40 @@ void SealerCommandsThreadTest::copyOfTwoSegmentsIsWrittenAndLoaded() {
     QVERIFY(video >= 2);
     // The source is untouched.
     QCOMPARE(host.sealedFileCount(), 0);
+}
+
+void SealerCommandsThreadTest::failedCopyIsReportedAndNotLoaded() {
+    FakeSealerHost host;
+    QVERIFY(host.isReady());
+    RealFileSystem real;
+    FaultInjectingFileSystem faulty(real);
+    faulty.crashAt(1);
+    QWidget window;
+    SealerCommands commands(host, &window);
+    commands.setFileSystem(faulty);
+    QSignalSpy finished(&commands, &SealerCommands::runFinished);
+    host.setSelectedRange(FakeSealerHost::kSessionStart + 30, FakeSealerHost::kSessionStart + 90);
+    const std::string saveIn = host.scratch().path();
+    whenModalShown<CopyDialog>([&saveIn](CopyDialog& dialog) {
+        dialog.saveInEdit()->setText(QString::fromStdString(saveIn));
+        QTest::mouseClick(dialog.addButton(), Qt::LeftButton);
+        dialog.autoLoadBox()->setChecked(true);
+        whenModalShown<CopyNameDialog>([](CopyNameDialog& names) {
+            names.nameEdit()->setText(QStringLiteral("Broken"));
+            QTest::mouseClick(names.okButton(), Qt::LeftButton);
+        });
+        QTest::mouseClick(dialog.copyButton(), Qt::LeftButton);
+    });
+    commands.copySelectedRange();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunTimeoutMs);
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    const QStringList lines = commands.progressDialog()->logLines();
+    QCOMPARE(lines.last(), QStringLiteral("Copy FAILED!"));
+    QVERIFY(!anyLineContains(lines, QStringLiteral("Complete")));
+    QCOMPARE(commands.progressDialog()->statusText()->text(), QStringLiteral("Copy FAILED!"));
+    QVERIFY(commands.progressDialog()->button()->isEnabled());
+    QVERIFY(host.openedRoots.empty());
+    QVERIFY(!fs::exists(saveIn + "/Broken/Databases"));
 }
 
 void SealerCommandsThreadTest::commandsNeedASessionAndRunOneAtATime() {
