@@ -1,8 +1,8 @@
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <array>
 #include <vector>
@@ -117,6 +117,12 @@ private slots:
         QVERIFY(!button->isPressed());
         QVERIFY(push->isActive());
         QVERIFY(window.messages.empty());
+
+        // A face the owner shows pressed stays so through clicks elsewhere.
+        button->press();
+        click(window, 300, 300);
+        click(window, 110, 20);
+        QVERIFY(button->isPressed());
     }
 
     void aPushButtonSendsOneMessageGoingDownAndAnotherComingUp() {
