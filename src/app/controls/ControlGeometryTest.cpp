@@ -4,6 +4,7 @@
 
 #include "ClockTimeText.h"
 #include "ControlGeometry.h"
+#include "GalewickLayout.h"
 
 // The controls' fixed formulas and the window's time texts, without any window.
 class ControlGeometryTest : public QObject {
@@ -113,6 +114,28 @@ private slots:
         QCOMPARE(ClockTimeText::clockTime(halfPastMidnight, 0, false), std::string("12:30:00 AM"));
         // Nonsense times show the epoch rather than garbage.
         QCOMPARE(ClockTimeText::twentyFourHour(std::nan(""), 0), std::string("00:00:00"));
+    }
+
+    // Channel strips never overlap one another or the master strip and stay on their panel,
+    // whatever the number of channels.
+    void channelStripsShareThePanelWithoutOverlapping() {
+        using namespace GalewickLayout;
+        for (int count = 1; count <= 16; ++count) {
+            const Rect master = channelStrip(count, count);
+            QCOMPARE(master.width, kChannelStripWidth);
+            QVERIFY(master.right() <= kChannelPanel.right());
+            int previousRight = kChannelPanel.x;
+            for (int index = 0; index < count; ++index) {
+                const Rect strip = channelStrip(index, count);
+                QVERIFY2(strip.x >= previousRight,
+                         qPrintable(QString("%1 of %2").arg(index).arg(count)));
+                QVERIFY(strip.width >= 8);
+                QVERIFY2(strip.right() + 3 <= master.x, qPrintable(QString::number(count)));
+                QVERIFY(strip.y >= kChannelPanel.y && strip.bottom() <= kChannelPanel.bottom());
+                previousRight = strip.right();
+            }
+        }
+        QCOMPARE(channelStrip(0, 4).width, kChannelStripWidth);
     }
 
     void elapsedTimes() {
