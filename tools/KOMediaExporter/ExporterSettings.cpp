@@ -86,7 +86,7 @@ bool ExporterSettings::fail(const std::string& text) {
 }
 
 bool ExporterSettings::readFromFile(const std::string& path) {
-    errorText_.clear();
+    *this = ExporterSettings();  // nothing of an earlier file survives
     const std::filesystem::path settingsPath(path);
     settingsDirectory_ = settingsPath.has_parent_path() ? settingsPath.parent_path().string() : ".";
     std::string bytes;

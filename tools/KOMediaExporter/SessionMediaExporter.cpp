@@ -120,6 +120,9 @@ bool SessionMediaExporter::run(const Progress& progress) {
             audioEnd = std::max(audioEnd, range.end);
         }
     }
+    if (!video) {
+        video = std::make_unique<VideoDecoder>();  // a session without a video decoder has none
+    }
     bool wantVideo = request.includeVideo && !pathAudioOnly && video->numberOfFilesIs() > 0;
     double videoStart = 0.0;
     double videoEnd = 0.0;

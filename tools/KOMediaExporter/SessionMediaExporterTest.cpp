@@ -153,6 +153,36 @@ TEST_F(SessionMediaExporterTest, RangesAndAudioAloneHoldWhatWasAsked) {
     EXPECT_EQ(probe.countOf("audio"), 1);
 }
 
+TEST_F(SessionMediaExporterTest, ASessionWithoutVideoGivesAudioAlone) {
+    TemporaryDirectory root("export-no-video-");
+    SampleArchiveWriter::Settings settings;
+    settings.locations = {"COURT2"};
+    settings.channels = 2;
+    settings.hours = 20.0 / 3600.0;
+    settings.video = false;
+    settings.annotationsPerHour = 0;
+    SampleArchiveWriter writer(settings);
+    ASSERT_TRUE(writer.write(root.path())) << writer.errorText();
+
+    MediaExportRequest asked = request("");
+    asked.recordingsPath = root.path() + "/Recordings";
+    asked.location = "COURT2";
+    SessionMediaExporter exporter(asked);
+    ASSERT_TRUE(exporter.run()) << exporter.errorText();
+    EXPECT_EQ(exporter.outputPath(), scratch_.file("COURT2_2010-03-15.m4a"));
+    const Support::Probe probe = Support::probe(exporter.outputPath(), scratch_.path());
+    ASSERT_TRUE(probe.readable);
+    EXPECT_EQ(probe.countOf("video"), 0);
+    EXPECT_EQ(probe.countOf("audio"), 1);
+    EXPECT_NEAR(probe.duration, 20.0, 0.2);
+
+    // Asked for a video container, it still writes the audio alone.
+    asked.outputPath = scratch_.file("court2.mkv");
+    SessionMediaExporter named(asked);
+    ASSERT_TRUE(named.run()) << named.errorText();
+    EXPECT_EQ(Support::probe(asked.outputPath, scratch_.path()).countOf("video"), 0);
+}
+
 TEST_F(SessionMediaExporterTest, TheMixAndThePicturesKeepTheirTimesAcrossARecess) {
     MediaExportRequest asked = request("recess.mp4");
     asked.from = sessionStart_ + 60.0;
