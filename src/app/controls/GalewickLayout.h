@@ -60,19 +60,21 @@ constexpr int kChannelStripHeight = 140;
 constexpr int kChannelStripsShown = 8;  // channels beyond these narrow the strips
 
 // The strip of channel `index` (0-based) when `count` channels are shown; the master strip is
-// index == count. Strips narrow when more than kChannelStripsShown channels share the panel.
+// index == count, at the panel's right end apart from the others. Channel strips run from the
+// left and narrow when more than kChannelStripsShown channels share the room left of the master.
 constexpr Rect channelStrip(int index, int count) {
-    const int strips = count + 1;
-    const int available = kChannelPanel.width - 6;
+    const int masterX = kChannelPanel.right() - 4 - kChannelStripWidth;
+    if (index >= count || count <= 0) {
+        return Rect{masterX, kChannelStripTop, kChannelStripWidth, kChannelStripHeight};
+    }
+    const int left = kChannelPanel.x + 4;
+    const int available = masterX - 6 - left;
     int pitch = kChannelStripPitch;
-    if (strips * pitch > available) {
-        pitch = available / (strips > 0 ? strips : 1);
+    if (count * pitch > available) {
+        pitch = available / count;
     }
     const int width = pitch - 1 < kChannelStripWidth ? pitch - 1 : kChannelStripWidth;
-    // Master strip at the right end, channels from the left.
-    const int x =
-        index >= count ? kChannelPanel.right() - 4 - width : kChannelPanel.x + 3 + index * pitch;
-    return Rect{x, kChannelStripTop, width, kChannelStripHeight};
+    return Rect{left + index * pitch, kChannelStripTop, width, kChannelStripHeight};
 }
 
 }  // namespace GalewickLayout

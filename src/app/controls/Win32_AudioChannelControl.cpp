@@ -40,11 +40,9 @@ Win32_AudioChannelControl::Win32_AudioChannelControl(Win32_BasicWindow* owner, i
                                                            kMuteButtonSize, id, false)) {
     muteButton_->setFallbackLabel(QStringLiteral("M"));
     layoutParts();
+    // Unity gain, with the knob at the place nearest to it.
     knob_ =
         ControlGeometry::knobForGain(1.0f, kGainMinimum, kGainMaximum, trackTop(), trackBottom());
-    gain_.store(
-        ControlGeometry::knobGain(kGainMinimum, kGainMaximum, trackTop(), trackBottom(), knob_),
-        std::memory_order_relaxed);
 }
 
 Win32_AudioChannelControl::~Win32_AudioChannelControl() = default;

@@ -14,11 +14,18 @@ void Win32_WindowlessButton::mouseMove(int, int) {}
 
 void Win32_WindowlessButton::mouseDown(int x, int y) {
     if (hitTest(x, y)) {
+        tracking_ = true;
         press();
     }
 }
 
+// Only the release of a press that began on this button concerns it: a face the owner shows
+// pressed stays pressed when the user clicks elsewhere.
 void Win32_WindowlessButton::mouseUp(int x, int y) {
+    if (!tracking_) {
+        return;
+    }
+    tracking_ = false;
     if (hitTest(x, y) && pressed_) {
         notify();
     }

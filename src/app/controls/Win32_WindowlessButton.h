@@ -7,8 +7,9 @@
 
 // A windowless button with an up and a down face from the resource archive. A press inside
 // shows it pressed; releasing inside posts the click message (control id, 0) to the owner;
-// every release, inside or not, shows it up again. Without faces it draws a plain face of its
-// own, so the window still works.
+// the release of that press, inside or not, shows it up again. Releases of presses that began
+// elsewhere leave it alone (the owner may show it pressed). Without faces it draws a plain face of
+// its own, so the window still works.
 class Win32_WindowlessButton : public Win32_WindowlessBase {
 public:
     Win32_WindowlessButton(Win32_BasicWindow* owner, int x, int y, int width, int height, int id,
@@ -45,6 +46,7 @@ protected:
 private:
     int clickMessage_ = 0;
     bool pressed_ = false;
+    bool tracking_ = false;  // a press on this button awaits its release
     QImage upImage_;
     QImage downImage_;
     QString fallbackLabel_;

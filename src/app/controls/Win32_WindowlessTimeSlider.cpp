@@ -268,8 +268,8 @@ void Win32_WindowlessTimeSlider::mouseDown(int x, int y) {
         const bool onEnd = markerHitRect(selectionEndPixel_).contains(x, y);
         if (onStart && onEnd) {
             // Markers together: the press's side says which one comes out.
-            setDragging(x > selectionStartPixel_ ? DragItem::SelectionEnd
-                                                 : DragItem::SelectionStart);
+            setDragging(x >= selectionStartPixel_ ? DragItem::SelectionEnd
+                                                  : DragItem::SelectionStart);
         } else if (onStart) {
             setDragging(DragItem::SelectionStart);
         } else if (onEnd) {
@@ -310,7 +310,9 @@ void Win32_WindowlessTimeSlider::dragTo(int x) {
 }
 
 void Win32_WindowlessTimeSlider::mouseUp(int x, int y) {
-    const bool inTrack = hasSession_ && hitTest(x, y) && x >= trackLeft() && x <= trackRight();
+    // The track's band reaches from the markers' tops to the thumb's foot; not the labels.
+    const bool inTrack = hasSession_ && x >= trackLeft() && x <= trackRight() && y >= this->y() &&
+                         y < this->y() + kTrackTop + kTrackHeight + kThumbHeight + 2;
     if (isDragging()) {
         dragTo(x);
     }

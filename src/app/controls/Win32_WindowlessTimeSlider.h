@@ -13,11 +13,12 @@ class Win32_WindowlessTextDisplay;
 // with the clock times of the session's start, end and current position in the location's time.
 //
 // Mouse: a press inside starts a drag of the thumb, the selection start marker or the selection
-// end marker, whichever it hits first in that order (where the two markers lie together, the
-// one on the side of the press); a press elsewhere on the control starts no drag. A marker
-// cannot pass the other one. Releasing inside the track posts kTimeSliderReleased (control id,
-// whole epoch seconds under the mouse) to the owner, which plays from there. Releasing ends every
-// drag.
+// end marker, whichever it hits first in that order (where the two markers lie together, a
+// press left of them takes the start marker, any other the end marker); a press elsewhere on the
+// control starts no drag. A marker cannot pass the other one. Releasing over the track (between
+// the tops of the markers and the foot of the thumb, not over the labels) posts
+// kTimeSliderReleased (control id, whole epoch seconds under the mouse) to the owner, which
+// plays from there. Releasing ends every drag.
 //
 // Keys (handed on by the owner): Left / Right move the position one second back / forward and
 // post kTimeSliderReleased with the new time, like a click there; Up / Down (first press, not

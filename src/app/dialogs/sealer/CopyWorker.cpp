@@ -45,7 +45,11 @@ bool CopyWorker::copy() {
                        SessionRangeCopier::Date{job_.date.year, job_.date.month, job_.date.day},
                        media.audio(), media.video(), record);
     job.setMixDownTool(job_.mixDownTool);
-    job.setMessageCallback([this](const std::string& text) { reporter_.line(text); });
+    bool saidFailed = false;
+    job.setMessageCallback([this, &saidFailed](const std::string& text) {
+        saidFailed = text == "Copy FAILED!";
+        reporter_.line(text);
+    });
     job.setProgressCallback([this](const char* text, int current, int total) {
         if (text != nullptr) {
             reporter_.status(text);
@@ -54,5 +58,10 @@ bool CopyWorker::copy() {
             reporter_.progress(current, total);
         }
     });
-    return job.run(job_.segments, job_.targetDirectory, job_.options);
+    const bool ok = job.run(job_.segments, job_.targetDirectory, job_.options);
+    // The job says so itself only for failures once the copying began.
+    if (!ok && !saidFailed) {
+        reporter_.line("Copy FAILED!");
+    }
+    return ok;
 }

@@ -108,6 +108,8 @@ private slots:
     void sealUnsealAndRecoverThroughTheDialogs();
     void interruptedSealingIsReportedAndRecovered();
     void copyOfTwoSegmentsIsWrittenAndLoaded();
+    void failedCopyIsReportedAndNotLoaded();
+    void mixedCopyRunsTheToolBesideTheProgram();
     void commandsNeedASessionAndRunOneAtATime();
 };
 
@@ -331,6 +333,86 @@ void SealerCommandsThreadTest::copyOfTwoSegmentsIsWrittenAndLoaded() {
     QVERIFY(video >= 2);
     // The source is untouched.
     QCOMPARE(host.sealedFileCount(), 0);
+}
+
+void SealerCommandsThreadTest::failedCopyIsReportedAndNotLoaded() {
+    FakeSealerHost host;
+    QVERIFY(host.isReady());
+    RealFileSystem real;
+    FaultInjectingFileSystem faulty(real);
+    faulty.crashAt(1);
+    QWidget window;
+    SealerCommands commands(host, &window);
+    commands.setFileSystem(faulty);
+    QSignalSpy finished(&commands, &SealerCommands::runFinished);
+    host.setSelectedRange(FakeSealerHost::kSessionStart + 30, FakeSealerHost::kSessionStart + 90);
+    const std::string saveIn = host.scratch().path();
+    whenModalShown<CopyDialog>([&saveIn](CopyDialog& dialog) {
+        dialog.saveInEdit()->setText(QString::fromStdString(saveIn));
+        QTest::mouseClick(dialog.addButton(), Qt::LeftButton);
+        dialog.autoLoadBox()->setChecked(true);
+        whenModalShown<CopyNameDialog>([](CopyNameDialog& names) {
+            names.nameEdit()->setText(QStringLiteral("Broken"));
+            QTest::mouseClick(names.okButton(), Qt::LeftButton);
+        });
+        QTest::mouseClick(dialog.copyButton(), Qt::LeftButton);
+    });
+    commands.copySelectedRange();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunTimeoutMs);
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    const QStringList lines = commands.progressDialog()->logLines();
+    QCOMPARE(lines.last(), QStringLiteral("Copy FAILED!"));
+    QVERIFY(!anyLineContains(lines, QStringLiteral("Complete")));
+    QCOMPARE(commands.progressDialog()->statusText()->text(), QStringLiteral("Copy FAILED!"));
+    QVERIFY(commands.progressDialog()->button()->isEnabled());
+    QVERIFY(host.openedRoots.empty());
+    QVERIFY(!fs::exists(saveIn + "/Broken/Databases"));
+}
+
+void SealerCommandsThreadTest::mixedCopyRunsTheToolBesideTheProgram() {
+    FakeSealerHost host;
+    QVERIFY(host.isReady());
+    const std::string tool = CopyDialog::mixDownToolPath(host.programDirectory());
+    std::ofstream(tool) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$4/../tool-arguments\"\nexit 0\n";
+    fs::permissions(tool, fs::perms::owner_all);
+    QWidget window;
+    SealerCommands commands(host, &window);
+    QSignalSpy finished(&commands, &SealerCommands::runFinished);
+    host.setSelectedRange(FakeSealerHost::kSessionStart + 30, FakeSealerHost::kSessionStart + 90);
+    const std::string saveIn = host.scratch().path();
+    whenModalShown<CopyDialog>([&saveIn](CopyDialog& dialog) {
+        dialog.saveInEdit()->setText(QString::fromStdString(saveIn));
+        QTest::mouseClick(dialog.addButton(), Qt::LeftButton);
+        dialog.autoLoadBox()->setChecked(true);
+        QVERIFY(dialog.mixDownBox()->isEnabled());
+        dialog.mixDownBox()->setChecked(true);
+        whenModalShown<CopyNameDialog>([](CopyNameDialog& names) {
+            names.nameEdit()->setText(QStringLiteral("Mixed"));
+            QTest::mouseClick(names.okButton(), Qt::LeftButton);
+        });
+        QTest::mouseClick(dialog.copyButton(), Qt::LeftButton);
+    });
+    commands.copySelectedRange();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunTimeoutMs);
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    const QStringList lines = commands.progressDialog()->logLines();
+    QVERIFY(lines.contains(QStringLiteral("Mixing ...")));
+    QVERIFY(lines.contains(QStringLiteral("Mixing successful.")));
+    QCOMPARE(lines.last(), QStringLiteral("Copy Complete"));
+    const std::string target = saveIn + "/Mixed";
+    std::istringstream arguments(readFile(saveIn + "/tool-arguments"));
+    std::vector<std::string> argument;
+    for (std::string line; std::getline(arguments, line);) {
+        argument.push_back(line);
+    }
+    QCOMPARE(argument.size(), size_t{4});
+    QVERIFY(!fs::exists(argument[0]));  // the temporary copy is gone
+    QCOMPARE(argument[1], std::string("COURT1"));
+    QCOMPARE(argument[2], std::string("20100315"));
+    QCOMPARE(argument[3], target);
+    QVERIFY(fs::exists(target + "/Databases/COURT1~20100315.xml"));
+    // Mixing unchecked the auto-load: a mixed copy is not opened.
+    QVERIFY(host.openedRoots.empty());
 }
 
 void SealerCommandsThreadTest::commandsNeedASessionAndRunOneAtATime() {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimeEdit>
 #include <QtTest>
@@ -16,6 +17,7 @@
 #include "CopyDialog.h"
 #include "CopyNameDialog.h"
 #include "EncryptionCompleteFile.h"
+#include "ProgressDialog.h"
 #include "RealFileSystem.h"
 #include "RecordSealingDialog.h"
 #include "RecordUnsealingDialog.h"
@@ -42,6 +44,7 @@ private slots:
     void copyNeedsSegmentsAFolderAndAName();
     void mixDownIsOfferedOnlyWithTheToolAndFollowsItsRules();
     void recoveryOffersWhatTheDiskAllows();
+    void progressDialogStaysUntilTheRunHasEnded();
 
 private:
     std::unique_ptr<FakeSealerHost> host_;
@@ -429,6 +432,35 @@ void SealerDialogsTest::recoveryOffersWhatTheDiskAllows() {
         QCOMPARE(enabled(dialog), QStringLiteral("--R"));
         QVERIFY(!dialog.changedArchive());
     }
+}
+
+void SealerDialogsTest::progressDialogStaysUntilTheRunHasEnded() {
+    ProgressDialog dialog;
+    dialog.show();
+    QCOMPARE(dialog.button()->text(), QStringLiteral("Cancel"));
+    QVERIFY(!dialog.button()->isEnabled());
+    dialog.reject();
+    QVERIFY(!dialog.close());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QVERIFY(dialog.isVisible());
+
+    dialog.setProgress(3, 10);
+    QCOMPARE(dialog.progressBar()->value(), 3);
+    QCOMPARE(dialog.progressBar()->maximum(), 10);
+    dialog.setProgress(-1, -1);  // text only: the bar stays
+    QCOMPARE(dialog.progressBar()->value(), 3);
+    dialog.setProgress(12, 10);
+    QCOMPARE(dialog.progressBar()->value(), 10);
+    dialog.appendLine(QStringLiteral("one"));
+    dialog.appendLine(QStringLiteral("two"));
+    QCOMPARE(dialog.logLines(), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+
+    dialog.finish();
+    QCOMPARE(dialog.button()->text(), QStringLiteral("OK"));
+    QVERIFY(dialog.button()->isEnabled());
+    QTest::mouseClick(dialog.button(), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }
 
 QTEST_MAIN(SealerDialogsTest)

@@ -311,7 +311,7 @@ QImage background() {
     sunkenWell(painter, rectOf(kTimeEdit2), QColor(0x0E, 0x11, 0x14), 3.0);
 
     // The master strip stands apart from the channel strips.
-    const Rect master = channelStrip(kChannelStripsShown, kChannelStripsShown);
+    const Rect master = channelStrip(0, 0);
     painter.setPen(QPen(QColor(0x0C, 0x0E, 0x11), 1.0));
     painter.drawLine(QPointF(master.x - 3.5, kChannelStripTop),
                      QPointF(master.x - 3.5, kChannelStripTop + kChannelStripHeight));
