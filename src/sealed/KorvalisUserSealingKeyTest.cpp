@@ -169,8 +169,6 @@ TEST_F(KorvalisUserSealingKeyTest, DamagedBlackKeysAndIvsAreWrongPassphrasesNotC
         {"(Iv=\"[0-9A-F]*\">)([0-9A-F]{32})", "$1"},
         // No hexadecimal digit at all.
         {"(Iv=\"[0-9A-F]*\">)([0-9A-F]+)", "$1zz"},
-        // Another IV: the first block decrypts differently.
-        {"Iv=\"[0-9A-F]{2}", "Iv=\"5A"},
         // A salt far beyond what is used.
         {"Salt=\"[0-9A-F]*\"",
          "Salt=\""
@@ -184,6 +182,18 @@ TEST_F(KorvalisUserSealingKeyTest, DamagedBlackKeysAndIvsAreWrongPassphrasesNotC
         KorvalisUserSealingKey user;
         ASSERT_TRUE(user.loadFromText(text));
         EXPECT_FALSE(user.uncoverMasterKey(std::string("pass"))) << pattern;
+    }
+    // Another IV: the first block decrypts differently. The first digit is changed to one it
+    // cannot already be.
+    {
+        std::string text = good;
+        const size_t iv = text.find("Iv=\"");
+        ASSERT_NE(iv, std::string::npos);
+        char& digit = text[iv + 4];
+        digit = digit == '5' ? 'A' : '5';
+        KorvalisUserSealingKey user;
+        ASSERT_TRUE(user.loadFromText(text));
+        EXPECT_FALSE(user.uncoverMasterKey(std::string("pass")));
     }
     // A salt longer than 1024 bytes is read up to 1024 bytes, which then decide.
     std::string longSalt = std::regex_replace(good, std::regex("Salt=\"[0-9A-F]*\""),
