@@ -47,7 +47,12 @@ GalewickInputHub::GalewickInputHub(TransportTarget& target, QWidget* window, con
 
     if (options_.applicationShortcuts && window_ != nullptr) {
         for (const HotKeyTable::Entry& entry : HotKeyTable::entries()) {
-            auto* shortcut = new QShortcut(entry.key, window_);
+            auto* shortcut = new QShortcut(window_);
+            QList<QKeySequence> keys{entry.key};
+            if (!entry.alternateKey.isEmpty()) {
+                keys.append(entry.alternateKey);
+            }
+            shortcut->setKeys(keys);
             shortcut->setContext(Qt::ApplicationShortcut);
             const int id = entry.id;
             connect(shortcut, &QShortcut::activated, this, [this, id] { handleHotKey(id); });
@@ -70,8 +75,9 @@ GalewickInputHub::~GalewickInputHub() {
     // The threads first, so nothing is queued to a half-destroyed hub.
     pedal_.reset();
     repeater_.reset();
-    for (QShortcut* shortcut : shortcuts_) {
-        delete shortcut;
+    // The window may have deleted its children already.
+    for (const QPointer<QShortcut>& shortcut : shortcuts_) {
+        delete shortcut.data();
     }
 }
 

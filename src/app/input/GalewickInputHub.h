@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -86,7 +87,7 @@ private:
     std::unique_ptr<JogController> jog_;
     std::unique_ptr<HoldRepeater> repeater_;
     std::unique_ptr<PedalReader> pedal_;
-    std::vector<QShortcut*> shortcuts_;  // children of the window
+    std::vector<QPointer<QShortcut>> shortcuts_;  // children of the window
     std::unique_ptr<X11HotKeyGrabber> x11Keys_;
     std::unique_ptr<PortalGlobalShortcuts> portalKeys_;
     std::unique_ptr<MprisAdaptor> mpris_;

@@ -5,6 +5,7 @@
 #include "GalewickInputHub.h"
 #include "HoldRepeater.h"
 #include "JogController.h"
+#include "QtTestThreadSanitizerSuppressions.h"
 
 namespace {
 GalewickInputHub::Options quietOptions(bool repeatThread) {

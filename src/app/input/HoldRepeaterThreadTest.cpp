@@ -7,6 +7,7 @@
 #include "FakeTransportTarget.h"
 #include "HoldRepeater.h"
 #include "JogController.h"
+#include "QtTestThreadSanitizerSuppressions.h"
 
 namespace {
 

@@ -21,10 +21,24 @@ constexpr uint32_t kXkAudioPlay = 0x1008ff14;
 constexpr uint32_t kXkAudioPrev = 0x1008ff16;
 constexpr uint32_t kXkAudioNext = 0x1008ff17;
 
+HotKeyTable::Entry entry(int id, HotKeyTable::Action action, QKeySequence key, unsigned modifiers,
+                         uint32_t keySymbol, const char* trigger, const char* description) {
+    HotKeyTable::Entry made;
+    made.id = id;
+    made.action = action;
+    made.key = key;
+    made.modifiers = modifiers;
+    made.keySymbols[0] = keySymbol;
+    made.trigger = trigger;
+    made.description = description;
+    return made;
+}
+
 std::vector<HotKeyTable::Entry> makeEntries() {
     using A = HotKeyTable::Action;
     constexpr unsigned ctrl = HotKeyTable::kControl;
     constexpr unsigned alt = HotKeyTable::kAlt;
+    constexpr unsigned ctrlAlt = ctrl | alt;
     static const char* const soloTriggers[] = {"CTRL+1", "CTRL+2", "CTRL+3", "CTRL+4",
                                                "CTRL+5", "CTRL+6", "CTRL+7", "CTRL+8"};
     static const char* const soloDescriptions[] = {
@@ -32,100 +46,42 @@ std::vector<HotKeyTable::Entry> makeEntries() {
         "Solo channel 5", "Solo channel 6", "Solo channel 7", "Solo channel 8"};
     std::vector<HotKeyTable::Entry> entries;
     for (int channel = 1; channel <= 8; ++channel) {
-        entries.push_back({channel,
-                           A::kSoloChannel,
-                           QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + channel)),
-                           ctrl,
-                           {kXkDigit0 + static_cast<uint32_t>(channel), 0},
-                           soloTriggers[channel - 1],
-                           soloDescriptions[channel - 1]});
+        entries.push_back(entry(channel, A::kSoloChannel,
+                                QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + channel)), ctrl,
+                                kXkDigit0 + static_cast<uint32_t>(channel),
+                                soloTriggers[channel - 1], soloDescriptions[channel - 1]));
     }
-    entries.push_back({9,
-                       A::kUnmuteAll,
-                       QKeySequence(Qt::CTRL | Qt::Key_0),
-                       ctrl,
-                       {kXkDigit0, 0},
-                       "CTRL+0",
-                       "Unmute all channels"});
-    entries.push_back({10,
-                       A::kTogglePlay,
-                       QKeySequence(Qt::CTRL | Qt::Key_Pause),
-                       ctrl,
-                       {kXkPause, kXkBreak},
-                       "CTRL+Pause",
-                       "Play or stop"});
-    entries.push_back({11,
-                       A::kAdvanceStep,
-                       QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Right),
-                       ctrl | alt,
-                       {kXkRight, 0},
-                       "CTRL+ALT+Right",
-                       "Step forward"});
-    entries.push_back({12,
-                       A::kRewindStep,
-                       QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Left),
-                       ctrl | alt,
-                       {kXkLeft, 0},
-                       "CTRL+ALT+Left",
-                       "Step back"});
-    entries.push_back({13,
-                       A::kTogglePlay,
-                       QKeySequence(Qt::Key_MediaTogglePlayPause),
-                       0,
-                       {kXkAudioPlay, 0},
-                       "XF86AudioPlay",
-                       "Play or stop (media key)"});
-    entries.push_back({14,
-                       A::kAdvanceStep,
-                       QKeySequence(Qt::Key_MediaNext),
-                       0,
-                       {kXkAudioNext, 0},
-                       "XF86AudioNext",
-                       "Step forward (media key)"});
-    entries.push_back({15,
-                       A::kRewindStep,
-                       QKeySequence(Qt::Key_MediaPrevious),
-                       0,
-                       {kXkAudioPrev, 0},
-                       "XF86AudioPrev",
-                       "Step back (media key)"});
-    entries.push_back({16,
-                       A::kSpeedLower,
-                       QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Up),
-                       ctrl | alt,
-                       {kXkUp, 0},
-                       "CTRL+ALT+Up",
-                       "Speed control one position lower"});
-    entries.push_back({17,
-                       A::kSpeedHigher,
-                       QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Down),
-                       ctrl | alt,
-                       {kXkDown, 0},
-                       "CTRL+ALT+Down",
-                       "Speed control one position higher"});
-    entries.push_back({18,
-                       A::kMasterLevelUp,
-                       QKeySequence(Qt::CTRL | Qt::Key_Up),
-                       ctrl,
-                       {kXkUp, 0},
-                       "CTRL+Up",
-                       "Master level up"});
-    entries.push_back({19,
-                       A::kMasterLevelDown,
-                       QKeySequence(Qt::CTRL | Qt::Key_Down),
-                       ctrl,
-                       {kXkDown, 0},
-                       "CTRL+Down",
-                       "Master level down"});
-    entries.push_back({20,
-                       A::kOpenSession,
-                       QKeySequence(Qt::CTRL | Qt::Key_F6),
-                       ctrl,
-                       {kXkF6, 0},
-                       "CTRL+F6",
-                       "Open Session"});
+    entries.push_back(entry(9, A::kUnmuteAll, QKeySequence(Qt::CTRL | Qt::Key_0), ctrl, kXkDigit0,
+                            "CTRL+0", "Unmute all channels"));
+    entries.push_back(entry(10, A::kTogglePlay, QKeySequence(Qt::CTRL | Qt::Key_Pause), ctrl,
+                            kXkPause, "CTRL+Pause", "Play or stop"));
+    // With Control held, the Pause key gives Break on the usual layouts.
+    entries.back().keySymbols[1] = kXkBreak;
+    entries.push_back(entry(11, A::kAdvanceStep, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Right),
+                            ctrlAlt, kXkRight, "CTRL+ALT+Right", "Step forward"));
+    entries.push_back(entry(12, A::kRewindStep, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Left),
+                            ctrlAlt, kXkLeft, "CTRL+ALT+Left", "Step back"));
+    entries.push_back(entry(13, A::kTogglePlay, QKeySequence(Qt::Key_MediaTogglePlayPause), 0,
+                            kXkAudioPlay, "XF86AudioPlay", "Play or stop (media key)"));
+    // Some keyboards have a Play key, not a Play/Pause key.
+    entries.back().alternateKey = QKeySequence(Qt::Key_MediaPlay);
+    entries.push_back(entry(14, A::kAdvanceStep, QKeySequence(Qt::Key_MediaNext), 0, kXkAudioNext,
+                            "XF86AudioNext", "Step forward (media key)"));
+    entries.push_back(entry(15, A::kRewindStep, QKeySequence(Qt::Key_MediaPrevious), 0,
+                            kXkAudioPrev, "XF86AudioPrev", "Step back (media key)"));
+    entries.push_back(entry(16, A::kSpeedLower, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Up),
+                            ctrlAlt, kXkUp, "CTRL+ALT+Up", "Speed control one position lower"));
+    entries.push_back(entry(17, A::kSpeedHigher, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Down),
+                            ctrlAlt, kXkDown, "CTRL+ALT+Down",
+                            "Speed control one position higher"));
+    entries.push_back(entry(18, A::kMasterLevelUp, QKeySequence(Qt::CTRL | Qt::Key_Up), ctrl, kXkUp,
+                            "CTRL+Up", "Master level up"));
+    entries.push_back(entry(19, A::kMasterLevelDown, QKeySequence(Qt::CTRL | Qt::Key_Down), ctrl,
+                            kXkDown, "CTRL+Down", "Master level down"));
+    entries.push_back(entry(20, A::kOpenSession, QKeySequence(Qt::CTRL | Qt::Key_F6), ctrl, kXkF6,
+                            "CTRL+F6", "Open Session"));
     entries.push_back(
-        {21, A::kCopy, QKeySequence(Qt::ALT | Qt::Key_C), alt, {kXkC, 0}, "ALT+c", "Copy"});
+        entry(21, A::kCopy, QKeySequence(Qt::ALT | Qt::Key_C), alt, kXkC, "ALT+c", "Copy"));
     return entries;
 }
 

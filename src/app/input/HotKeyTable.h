@@ -37,6 +37,7 @@ public:
         uint32_t keySymbols[2] = {};  // X11 key symbols (0: none); any of them triggers it
         const char* trigger = "";     // the desktop portal's preferred trigger
         const char* description = "";
+        QKeySequence alternateKey;  // another key Qt may report for the same key; may be empty
     };
 
     static constexpr int kFirstId = 1;

@@ -1,6 +1,7 @@
 #include <QSet>
 #include <QTest>
 #include <QWidget>
+#include <memory>
 
 #include "FakeTransportTarget.h"
 #include "GalewickInputHub.h"
@@ -200,6 +201,18 @@ void HotKeyTableTest::applicationShortcutsReachTheHotKeys() {
     QCOMPARE(mutes(target), (std::vector<bool>{false, false, false}));
     QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
     QCOMPARE(target.count("copy"), 1);
+    // Keys without a character: sent with an empty text.
+    QTest::sendKeyEvent(QTest::Click, &window, Qt::Key_MediaPlay, QString(), Qt::NoModifier);
+    QVERIFY(target.playing);
+    QTest::sendKeyEvent(QTest::Click, &window, Qt::Key_MediaTogglePlayPause, QString(),
+                        Qt::NoModifier);
+    QVERIFY(!target.playing);
+
+    // A window that goes first takes its shortcuts with it; the hub does not delete them again.
+    auto* shortLived = new QWidget;
+    auto hub2 = std::make_unique<GalewickInputHub>(target, shortLived, options);
+    delete shortLived;
+    hub2.reset();
 }
 
 QTEST_MAIN(HotKeyTableTest)

@@ -77,8 +77,10 @@ qlonglong MprisAdaptor::positionMicroseconds() const {
     if (!hasSession()) {
         return 0;
     }
+    // Within 0 and the length, as media controls expect.
+    const double length = target_.sessionEndSeconds() - target_.sessionStartSeconds();
     const double offset = target_.sliderPosition() - target_.sessionStartSeconds();
-    return qlonglong(std::llround(std::max(0.0, offset) * 1e6));
+    return qlonglong(std::llround(std::clamp(offset, 0.0, std::max(0.0, length)) * 1e6));
 }
 
 void MprisAdaptor::moveTo(double seconds) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PedalReader.h"
+#include "QtTestThreadSanitizerSuppressions.h"
 
 namespace {
 

@@ -150,7 +150,8 @@ int X11HotKeyGrabber::grabAll() {
 }
 
 void X11HotKeyGrabber::ungrabAll() {
-    if (connection_ == nullptr || grabs_.empty()) {
+    // The connection belongs to the application and ends with it.
+    if (connection_ == nullptr || grabs_.empty() || QCoreApplication::instance() == nullptr) {
         return;
     }
     auto* connection = static_cast<xcb_connection_t*>(connection_);
