@@ -10,8 +10,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "AnnotationClockText.h"
 #include "ArchiveSessionSet.h"
+#include "ClockTimeText.h"
 
 namespace {
 
@@ -128,9 +128,9 @@ void SearchAllSessionsDialog::showResults(std::vector<SessionSearchHit> hits,
         for (size_t index = 0; index < session.annotations.size(); ++index) {
             const JexAnnotation& annotation = session.annotations[index];
             const WallClockTime* stamp = annotation.timeStamp();
-            const std::string time = stamp != nullptr ? AnnotationClockText::twelveHourTime(
-                                                            stamp->asUtcSeconds(), offsetHours_)
-                                                      : annotation.displayTime();
+            const std::string time =
+                stamp != nullptr ? ClockTimeText::twelveHour(stamp->asUtcSeconds(), offsetHours_)
+                                 : annotation.displayTime();
             items.append(new QTreeWidgetItem(
                 QStringList{QString::fromStdString(session.locationName),
                             QString::fromStdString(session.date.text), QString::fromStdString(time),
