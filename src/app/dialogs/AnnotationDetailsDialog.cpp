@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "AnnotationClockText.h"
+#include "ClockTimeText.h"
 #include "JexSession.h"
 
 namespace {
@@ -69,7 +69,7 @@ void AnnotationDetailsDialog::fill() {
     event_->setPlainText(QString::fromStdString(original_.event()));
     if (const WallClockTime* stamp = original_.timeStamp()) {
         const double seconds = stamp->asUtcSeconds();
-        date_->setText(QString::fromStdString(AnnotationClockText::date(seconds, offsetHours_)));
+        date_->setText(QString::fromStdString(ClockTimeText::date(seconds, offsetHours_)));
         const int64_t local =
             static_cast<int64_t>(stamp->epochTimeSecondsInUtc()) + int64_t{offsetHours_} * 3600;
         const int64_t ofDay = ((local % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;

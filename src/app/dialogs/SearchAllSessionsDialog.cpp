@@ -9,16 +9,19 @@
 #include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <mutex>
 
-#include "AnnotationClockText.h"
 #include "ArchiveSessionSet.h"
+#include "ClockTimeText.h"
 
 namespace {
 
 enum Column { kLocation, kDate, kTime, kSpeaker, kEvent, kColumns };
 
-// What one search found, handed from the worker to the dialog.
+// What one search found, handed from the worker to the dialog. The mutex makes the hand-over
+// visible to the thread checker, which cannot see through Qt's own event queue.
 struct SearchOutcome {
+    std::mutex mutex;
     std::vector<SessionSearchHit> hits;
     std::vector<std::string> problems;
     bool complete = true;
@@ -100,6 +103,7 @@ void SearchAllSessionsDialog::startSearch(const QString& text) {
     const std::string roots = browseLocation_.toStdString();
     const std::string wanted = text.toStdString();
     QThread* worker = QThread::create([outcome, roots, wanted] {
+        std::lock_guard lock(outcome->mutex);
         ArchiveSessionSet archive(roots);
         outcome->complete = archive.searchAllSessions(wanted, outcome->hits, &outcome->problems);
         for (const SessionSearchHit& hit : outcome->hits) {
@@ -110,8 +114,13 @@ void SearchAllSessionsDialog::startSearch(const QString& text) {
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     connect(worker, &QThread::finished, this, [this, outcome] {
-        showResults(std::move(outcome->hits), std::move(outcome->problems), outcome->complete,
-                    std::move(outcome->roots));
+        std::unique_lock lock(outcome->mutex);
+        auto hits = std::move(outcome->hits);
+        auto problems = std::move(outcome->problems);
+        auto foundRoots = std::move(outcome->roots);
+        const bool complete = outcome->complete;
+        lock.unlock();
+        showResults(std::move(hits), std::move(problems), complete, std::move(foundRoots));
     });
     worker->start();
 }
@@ -128,9 +137,9 @@ void SearchAllSessionsDialog::showResults(std::vector<SessionSearchHit> hits,
         for (size_t index = 0; index < session.annotations.size(); ++index) {
             const JexAnnotation& annotation = session.annotations[index];
             const WallClockTime* stamp = annotation.timeStamp();
-            const std::string time = stamp != nullptr ? AnnotationClockText::twelveHourTime(
-                                                            stamp->asUtcSeconds(), offsetHours_)
-                                                      : annotation.displayTime();
+            const std::string time =
+                stamp != nullptr ? ClockTimeText::twelveHour(stamp->asUtcSeconds(), offsetHours_)
+                                 : annotation.displayTime();
             items.append(new QTreeWidgetItem(
                 QStringList{QString::fromStdString(session.locationName),
                             QString::fromStdString(session.date.text), QString::fromStdString(time),

@@ -45,9 +45,12 @@ AnnotationCommands::AnnotationCommands(AnnotationPanel& panel, QWidget* window, 
 }
 
 AnnotationCommands::~AnnotationCommands() {
-    // A guide opened without a window to own it.
+    // Windows opened without a window to own them.
     if (help_ != nullptr && help_->parent() == nullptr) {
         delete help_;
+    }
+    if (searchAllDialog_ != nullptr && searchAllDialog_->parent() == nullptr) {
+        delete searchAllDialog_;
     }
 }
 

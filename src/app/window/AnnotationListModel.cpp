@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "AnnotationClockText.h"
+#include "ClockTimeText.h"
 
 AnnotationListModel::AnnotationListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -51,7 +51,7 @@ QString AnnotationListModel::cellText(int row, int column) const {
         case kTimeColumn:
             if (const WallClockTime* stamp = annotation.timeStamp()) {
                 return QString::fromStdString(
-                    AnnotationClockText::twelveHourTime(stamp->asUtcSeconds(), offsetHours_));
+                    ClockTimeText::twelveHour(stamp->asUtcSeconds(), offsetHours_));
             }
             return QString::fromStdString(annotation.displayTime());
         case kSpeakerColumn:
