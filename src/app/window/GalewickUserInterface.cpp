@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -133,7 +134,6 @@ bool GalewickUserInterface::Initialize() {
         static_cast<int>(std::max<uint32_t>(1, configuration_.meterRefreshIntervalMilliseconds)));
     setStayOnTop(configuration_.stayOnTop);
 
-
     if (options_.autoload) {
         startAutoload();
     }
@@ -210,6 +210,25 @@ bool GalewickUserInterface::LoadSession(const SessionLoader::Request& request, d
     hasSession_ = false;
     video_->clearFrame();
     return loader_->start(request);
+}
+
+bool GalewickUserInterface::LoadSessionAndWait(const SessionLoader::Request& request,
+                                               double seekTo) {
+    if (waitLoop_ != nullptr || !LoadSession(request, seekTo)) {
+        return false;
+    }
+    QEventLoop loop;
+    bool opened = false;
+    const QMetaObject::Connection connection =
+        connect(this, &GalewickUserInterface::sessionLoaded, &loop, [&](bool result) {
+            opened = result;
+            loop.quit();
+        });
+    waitLoop_ = &loop;
+    loop.exec();
+    waitLoop_ = nullptr;
+    disconnect(connection);
+    return opened && !left_;
 }
 
 void GalewickUserInterface::sessionLoadFinished(const SessionLoader::Result& result) {
@@ -683,7 +702,13 @@ void GalewickUserInterface::leave() {
     }
     // The input sources drive the engine: they go first (the repeat thread is joined).
     inputHub_.reset();
-    sealerCommands_.reset();
+    if (waitLoop_ != nullptr) {
+        // A sealer command waits for its reload inside its own handler: it goes with the
+        // window, after the wait has returned.
+        waitLoop_->quit();
+    } else {
+        sealerCommands_.reset();
+    }
     // A load in progress finishes before the engine goes (the loader joins its worker).
     delete loader_;
     loader_ = nullptr;

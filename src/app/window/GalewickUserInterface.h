@@ -13,6 +13,7 @@
 #include "Win32_BasicWindow.h"
 
 class AnnotationCommands;
+class QEventLoop;
 class AnnotationPanel;
 class AutoloadThread;
 class ChannelStrip;
@@ -78,6 +79,11 @@ public:
     // Loads a session on the worker thread (status "Loading session ..."); false while another
     // load runs. `seekTo` >= 0: the position after it opened (a search hit).
     bool LoadSession(const SessionLoader::Request& request, double seekTo = -1.0);
+    // LoadSession, then waits for its end while the window goes on handling events (a local
+    // event loop); true when the session opened. False at once while another load runs, and
+    // when the window is left meanwhile. For callers that must report the result (the sealer's
+    // reload after a transaction).
+    bool LoadSessionAndWait(const SessionLoader::Request& request, double seekTo = -1.0);
     bool isLoading() const;
     bool hasSession() const { return hasSession_; }
     const OpenSession& openSession() const { return session_; }
@@ -167,6 +173,8 @@ private:
     std::unique_ptr<AutoloadThread> autoload_;
     SessionLoader::Request autoloadRequest_;
     QTimer meterTimer_;
+    // The local loop of LoadSessionAndWait while it waits.
+    QEventLoop* waitLoop_ = nullptr;
 
     OpenSession session_;
     bool hasSession_ = false;

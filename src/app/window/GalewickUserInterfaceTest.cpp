@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -593,13 +594,26 @@ void GalewickUserInterfaceTest::theInputHubAndTheSealerCommandsDriveTheWindow() 
     QCOMPARE(window->transport().startEdit().text(),
              QString::fromStdString(ClockTimeText::twelveHour(archive.start + 20.0, 0)));
     QVERIFY(host.sealedRanges().empty());
-    // A reload opens the same session again, off the window's thread.
-    QSignalSpy loaded(window.get(), &GalewickUserInterface::sessionLoaded);
+    // A reload opens the same session again and reports when it has: the window's thread
+    // keeps turning while it waits.
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(1);
+    const double before = slider.position();
+    QVERIFY(before > archive.start + 40.0);
     QVERIFY(host.reloadSession());
-    QVERIFY(window->isLoading());
-    QVERIFY(loaded.wait(30000));
-    QVERIFY(loaded.first().first().toBool());
+    QVERIFY(ticks > 0);
+    QVERIFY(window->hasSession());
+    QVERIFY(!window->isLoading());
     QCOMPARE(window->openSession().location, std::string("COURT1"));
+    // At the place it was.
+    QCOMPARE(slider.position(), before);
+    // A copy's auto-load of a session that is not there says so.
+    QVERIFY(!host.openSession(archive.root, "COURT9", host.sessionDate()));
+    QVERIFY(!window->hasSession());
+    QVERIFY(host.openSession(archive.root, "COURT2", host.sessionDate()));
+    QCOMPARE(window->openSession().location, std::string("COURT2"));
 }
 
 void GalewickUserInterfaceTest::leavingSavesTheConfigurationAndStopsEveryThread() {
@@ -633,6 +647,16 @@ void GalewickUserInterfaceTest::leavingSavesTheConfigurationAndStopsEveryThread(
 
     // Leaving twice (close, then the destructor) is harmless.
     window.reset();
+
+    // Closed while a sealer command waits for its reload: the wait ends with false, and the
+    // window goes only after it.
+    auto waiting = makeWindow(true);
+    QVERIFY(waiting);
+    QTimer::singleShot(0, waiting.get(), [&waiting] { waiting->close(); });
+    QVERIFY(!waiting->LoadSessionAndWait(requestFor(sampleArchive())));
+    QVERIFY(waiting->engine() == nullptr);
+    QVERIFY(waiting->sealerCommands() != nullptr);
+    waiting.reset();
 }
 
 QTEST_MAIN(GalewickUserInterfaceTest)

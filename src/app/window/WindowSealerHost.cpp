@@ -1,5 +1,7 @@
 #include "WindowSealerHost.h"
 
+#include <QThread>
+
 #include "GalewickPaths.h"
 #include "GalewickUserInterface.h"
 #include "TransportBar.h"
@@ -63,19 +65,30 @@ void WindowSealerHost::stopPlayback() {
     window_.stop();
 }
 
+bool WindowSealerHost::loadAndWait(const SessionLoader::Request& request, double seekTo) {
+    if (QThread::currentThread() == window_.thread()) {
+        return window_.LoadSessionAndWait(request, seekTo);
+    }
+    // From a worker: the window's thread loads, the worker waits for the result.
+    bool opened = false;
+    QMetaObject::invokeMethod(
+        &window_, [&] { opened = window_.LoadSessionAndWait(request, seekTo); },
+        Qt::BlockingQueuedConnection);
+    return opened;
+}
+
 bool WindowSealerHost::reloadSession() {
     if (!window_.hasSession()) {
         return false;
     }
     const GalewickUserInterface::OpenSession& session = window_.openSession();
-    return window_.LoadSession(
-        {session.root, session.location, session.year, session.month, session.day},
-        window_.transport().slider().position());
+    return loadAndWait({session.root, session.location, session.year, session.month, session.day},
+                       window_.transport().slider().position());
 }
 
 bool WindowSealerHost::openSession(const std::string& archiveRoot, const std::string& locationName,
                                    const Date& date) {
-    return window_.LoadSession({archiveRoot, locationName, date.year, date.month, date.day});
+    return loadAndWait({archiveRoot, locationName, date.year, date.month, date.day}, -1.0);
 }
 
 std::string WindowSealerHost::programDirectory() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SessionLoader.h"
 #include "sealer/SealerHost.h"
 
 class GalewickUserInterface;
@@ -21,13 +22,15 @@ public:
     void setSelectedRange(double start, double end) override;
     std::vector<TimeRange> sealedRanges() const override;
     void stopPlayback() override;
-    // The session opens again on the window's worker: true when the load started (the window
-    // says itself what it could not open).
+    // Both open the session on the window's loader thread and return when it has opened (true)
+    // or could not be opened (false); the window keeps handling events meanwhile.
     bool reloadSession() override;
     bool openSession(const std::string& archiveRoot, const std::string& locationName,
                      const Date& date) override;
     std::string programDirectory() const override;
 
 private:
+    bool loadAndWait(const SessionLoader::Request& request, double seekTo);
+
     GalewickUserInterface& window_;
 };
