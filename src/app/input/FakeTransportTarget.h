@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -61,6 +62,7 @@ public:
     bool masterExists = true;
     int masterLevel = 50;
     int closeCount = 0;
+    std::function<void()> onClose;  // what closing does besides counting (the window leaving)
     std::string name = "Courtroom 2 2026-03-02";
     std::map<int, bool> pressed;
     std::map<int, bool> active;

@@ -103,6 +103,9 @@ void FakeTransportTarget::stepMasterLevel(int direction) {
 void FakeTransportTarget::closeWindow() {
     ++closeCount;
     calls.push_back("close");
+    if (onClose) {
+        onClose();
+    }
 }
 
 void FakeTransportTarget::simulatePlaying(double seconds) {

@@ -64,10 +64,12 @@ GalewickInputHub::GalewickInputHub(TransportTarget& target, QWidget* window, con
         setUpGlobalHotKeys();
     }
     if (options_.mpris) {
-        mpris_ = std::make_unique<MprisAdaptor>(target_, *jog_, window_, bus());
+        mpris_ = std::make_unique<MprisAdaptor>(target_, *jog_, window_, bus(),
+                                                [this] { requestClose(); });
     }
     if (options_.recorderSignals) {
-        recorderSignals_ = std::make_unique<RecorderSignals>(target_, bus());
+        recorderSignals_ =
+            std::make_unique<RecorderSignals>(target_, bus(), [this] { requestClose(); });
     }
 }
 
@@ -103,6 +105,15 @@ void GalewickInputHub::setUpGlobalHotKeys() {
                                       "\"%s\"; they work while the player has the focus.",
                                       qPrintable(platform));
     }
+}
+
+void GalewickInputHub::requestClose() {
+    // The window outlives the hub and owns the target, so the queued call is dropped only when
+    // the window itself is gone.
+    QObject* context = window_ != nullptr ? static_cast<QObject*>(window_) : this;
+    TransportTarget* target = &target_;
+    QMetaObject::invokeMethod(
+        context, [target] { target->closeWindow(); }, Qt::QueuedConnection);
 }
 
 bool GalewickInputHub::handleMessage(int message, intptr_t, intptr_t) {

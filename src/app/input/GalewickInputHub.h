@@ -79,6 +79,9 @@ public:
 
 private:
     void setUpGlobalHotKeys();
+    // Closes the window from the event loop, after the handler that asked has returned: the
+    // close destroys this hub.
+    void requestClose();
     QDBusConnection bus() const;
 
     TransportTarget& target_;

@@ -12,8 +12,18 @@
 #include "TransportTarget.h"
 
 MprisAdaptor::MprisAdaptor(TransportTarget& target, JogController& jog, QWidget* window,
-                           const QDBusConnection& connection)
-    : target_(target), jog_(jog), window_(window), connection_(connection) {
+                           const QDBusConnection& connection, std::function<void()> requestClose)
+    : target_(target),
+      jog_(jog),
+      window_(window),
+      connection_(connection),
+      requestClose_(std::move(requestClose)) {
+    if (!requestClose_) {
+        requestClose_ = [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { target_.closeWindow(); }, Qt::QueuedConnection);
+        };
+    }
     new MprisRootInterface(this);
     player_ = new MprisPlayerInterface(this);
     AvDebugLogger& log = AvDebugLogger::instance();

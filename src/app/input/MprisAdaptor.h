@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
+#include <functional>
 
 class JogController;
 class MprisPlayerInterface;
@@ -24,9 +25,11 @@ public:
     static constexpr const char* kNoTrackId = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 
     // Registers on `connection`; without a bus, or with the name taken, it logs and stays
-    // unregistered (the window works without it). `window` may be null.
+    // unregistered (the window works without it). `window` may be null. `requestClose` asks the
+    // window to close later (Quit must answer its caller first, and closing may destroy this
+    // object); without it the close is queued to this object.
     MprisAdaptor(TransportTarget& target, JogController& jog, QWidget* window,
-                 const QDBusConnection& connection);
+                 const QDBusConnection& connection, std::function<void()> requestClose = {});
     ~MprisAdaptor() override;
     MprisAdaptor(const MprisAdaptor&) = delete;
     MprisAdaptor& operator=(const MprisAdaptor&) = delete;
@@ -47,6 +50,7 @@ public:
     QVariantMap metadata() const;
     qlonglong positionMicroseconds() const;
     void moveTo(double seconds);
+    void requestClose() { requestClose_(); }
     void announceSeek();
 
 private:
@@ -58,6 +62,7 @@ private:
     JogController& jog_;
     QWidget* window_;
     QDBusConnection connection_;
+    std::function<void()> requestClose_;
     bool registered_ = false;
     bool serviceOwned_ = false;
 };

@@ -95,6 +95,7 @@ private slots:
     void withoutABusNothingIsRegisteredAndNothingBreaks();
     void recorderStoppedClosesTheWindowAndTheOtherNoticesDoNothing();
     void portalShortcutsAreBoundAndActivationsReachTheHotKeys();
+    void aCloseThatDestroysTheHubComesAfterTheHandlerReturned();
 
 private:
     // Calls `method` on the player from the client's side, serving both ends meanwhile.
@@ -262,8 +263,8 @@ void MprisAdaptorTest::rootInterfaceNamesThePlayerAndQuitCloses() {
     QCOMPARE(property(root, QStringLiteral("HasTrackList")).toBool(), false);
     call(root, QStringLiteral("Raise"));
     QVERIFY(window.isVisible());
-    call(root, QStringLiteral("Quit"));
-    QCOMPARE(target.closeCount, 1);
+    QCOMPARE(call(root, QStringLiteral("Quit")).type(), QDBusMessage::ReplyMessage);
+    QTRY_COMPARE(target.closeCount, 1);
 }
 
 void MprisAdaptorTest::withoutABusNothingIsRegisteredAndNothingBreaks() {
@@ -346,6 +347,35 @@ void MprisAdaptorTest::portalShortcutsAreBoundAndActivationsReachTheHotKeys() {
     portalBus.unregisterService(QLatin1String(PortalGlobalShortcuts::kService));
     portalBus.unregisterObject(QLatin1String(PortalGlobalShortcuts::kPath));
     QDBusConnection::disconnectFromBus(QStringLiteral("galewick-test-portal"));
+}
+
+void MprisAdaptorTest::aCloseThatDestroysTheHubComesAfterTheHandlerReturned() {
+    // The window leaves on close and takes the hub with it, as the main window does.
+    FakeTransportTarget target;
+    QWidget window;
+    GalewickInputHub::Options options;
+    options.pedal = false;
+    options.repeatThread = false;
+    options.applicationShortcuts = false;
+    options.globalHotKeys = false;
+    options.busConnectionName = kServiceConnection;
+    auto hub = std::make_unique<GalewickInputHub>(target, &window, options);
+    target.onClose = [&hub] { hub.reset(); };
+
+    QDBusConnection(kClientConnection)
+        .send(QDBusMessage::createSignal(QStringLiteral("/"),
+                                         QLatin1String(RecorderSignals::kRecommendedInterface),
+                                         QLatin1String(RecorderSignals::kRecorderStopped)));
+    QTRY_COMPARE(target.closeCount, 1);
+    QVERIFY(hub == nullptr);
+
+    // Quit answers its caller before the window closes.
+    hub = std::make_unique<GalewickInputHub>(target, &window, options);
+    const QDBusMessage reply =
+        call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit"));
+    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    QTRY_COMPARE(target.closeCount, 2);
+    QVERIFY(hub == nullptr);
 }
 
 QTEST_MAIN(MprisAdaptorTest)

@@ -9,7 +9,7 @@ MprisRootInterface::MprisRootInterface(MprisAdaptor* owner)
     : QDBusAbstractAdaptor(owner), owner_(owner) {}
 
 void MprisRootInterface::Quit() {
-    owner_->target().closeWindow();
+    owner_->requestClose();
 }
 
 void MprisRootInterface::Raise() {

@@ -13,8 +13,15 @@ QStringList RecorderSignals::signalNames() {
             QStringLiteral("Harnoquill2_StopServices")};
 }
 
-RecorderSignals::RecorderSignals(TransportTarget& target, const QDBusConnection& connection)
-    : target_(target), connection_(connection) {
+RecorderSignals::RecorderSignals(TransportTarget& target, const QDBusConnection& connection,
+                                 std::function<void()> requestClose)
+    : target_(target), connection_(connection), requestClose_(std::move(requestClose)) {
+    if (!requestClose_) {
+        requestClose_ = [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { target_.closeWindow(); }, Qt::QueuedConnection);
+        };
+    }
     if (!connection_.isConnected()) {
         AvDebugLogger::instance().log(
             AvDebugLogger::kWarning,
@@ -51,6 +58,6 @@ void RecorderSignals::handle(const QString& name) {
     if (name == QLatin1String(kRecorderStopped)) {
         AvDebugLogger::instance().log(AvDebugLogger::kInfo,
                                       "RecorderSignals: the recorder stopped; closing.");
-        target_.closeWindow();
+        requestClose_();
     }
 }

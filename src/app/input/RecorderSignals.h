@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QObject>
 #include <QStringList>
+#include <functional>
 
 class TransportTarget;
 
@@ -18,8 +19,11 @@ public:
     static constexpr const char* kRecommendedInterface = "org.galewick.Recorder";
     static QStringList signalNames();
 
-    // Subscribes on `connection`; without a bus it logs and does nothing.
-    RecorderSignals(TransportTarget& target, const QDBusConnection& connection);
+    // Subscribes on `connection`; without a bus it logs and does nothing. `requestClose` asks
+    // the window to close later (closing at once could destroy this object inside its own
+    // handler); without it the close is queued to this object.
+    RecorderSignals(TransportTarget& target, const QDBusConnection& connection,
+                    std::function<void()> requestClose = {});
     ~RecorderSignals() override;
     RecorderSignals(const RecorderSignals&) = delete;
     RecorderSignals& operator=(const RecorderSignals&) = delete;
@@ -35,5 +39,6 @@ private slots:
 private:
     TransportTarget& target_;
     QDBusConnection connection_;
+    std::function<void()> requestClose_;
     bool subscribed_ = false;
 };
