@@ -466,9 +466,8 @@ void AnnotationCommands::exportSession() {
         exporterRunDirectory_.toStdString());
     std::string message;
     lastExportResult_ = launcher.launch(settings, message);
-    if (lastExportResult_ != ExporterLauncher::Result::kStarted) {
-        tell(QString::fromLatin1(kExportCaption), QString::fromStdString(message));
-    }
+    // Also on success: the message says where the exported file will be.
+    tell(QString::fromLatin1(kExportCaption), QString::fromStdString(message));
 }
 
 void AnnotationCommands::showAbout() {

@@ -123,8 +123,9 @@ public:
         detailsDialogHook_ = std::move(hook);
     }
 
-    // "Export Session": ExporterLauncher with the open session; says plainly when the exporter
-    // is not installed. `program` overrides where the exporter is looked for (tests).
+    // "Export Session": ExporterLauncher with the open session; says where the exported file
+    // goes, or plainly that the exporter is not installed. `program` overrides where the exporter
+    // is looked for (tests).
     void exportSession();
     void setExporterProgram(const QString& program) {
         exporterProgram_ = program;

@@ -147,6 +147,10 @@ void ExporterLauncherTest::theExporterRunsInItsOwnDirectoryWithTheSettings() {
     std::string message;
     QCOMPARE(launcher.launch(settings, message), ExporterLauncher::Result::kStarted);
     const QString run = QString::fromStdString(launcher.lastRunDirectory());
+    QCOMPARE(QString::fromStdString(message),
+             QStringLiteral("The export of COURT1 on 03/15/2010 was started. The exporter writes "
+                            "the exported file into ") +
+                 run + ".");
     QVERIFY2(run.startsWith(directory.filePath(QStringLiteral("state/galewick/export-"))),
              qPrintable(run));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run + "/ran.txt"), 10000);
@@ -181,7 +185,8 @@ void ExporterLauncherTest::theExporterRunsInItsOwnDirectoryWithTheSettings() {
     QSignalSpy stops(&commands, &AnnotationCommands::stopPlaybackRequested);
     QVERIFY(commands.runCommand(AnnotationCommands::kExportSessionCommand));
     QCOMPARE(commands.lastExportResult(), ExporterLauncher::Result::kStarted);
-    QVERIFY(messages.empty());
+    QCOMPARE(messages.size(), size_t{1});
+    QVERIFY2(messages[0].contains(commandRun), qPrintable(messages[0]));
     QCOMPARE(stops.count(), 0);  // the export does not stop playback
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(commandRun + "/ran.txt"), 10000);
     const std::string ran = AnnotationTestSupport::fileText(commandRun + "/ran.txt");
