@@ -151,9 +151,14 @@ void SearchAllSessionsDialog::showResults(std::vector<SessionSearchHit> hits,
     hits_ = std::move(hits);
     roots_ = std::move(roots);
     QList<QTreeWidgetItem*> items;
+    size_t found = 0;
+    for (const SessionSearchHit& session : hits_) {
+        found += session.annotations.size();
+    }
     for (size_t hit = 0; hit < hits_.size(); ++hit) {
         const SessionSearchHit& session = hits_[hit];
-        for (size_t index = 0; index < session.annotations.size(); ++index) {
+        for (size_t index = 0;
+             index < session.annotations.size() && rows_.size() < kMaximumListedResults; ++index) {
             const JexAnnotation& annotation = session.annotations[index];
             const WallClockTime* stamp = annotation.timeStamp();
             const std::string time =
@@ -170,8 +175,14 @@ void SearchAllSessionsDialog::showResults(std::vector<SessionSearchHit> hits,
     results_->addTopLevelItems(items);
     QString status = rows_.empty() ? QStringLiteral("Text not found!")
                                    : QStringLiteral("%1 annotation(s) found in %2 session(s).")
-                                         .arg(rows_.size())
+                                         .arg(found)
                                          .arg(hits_.size());
+    if (rows_.size() < found) {
+        status += QStringLiteral(
+                      " The first %1 are listed; search for a longer text to see the "
+                      "others.")
+                      .arg(rows_.size());
+    }
     if (!complete || !problems.empty()) {
         status += QStringLiteral(" Some records could not be searched (%1): %2")
                       .arg(problems.size())

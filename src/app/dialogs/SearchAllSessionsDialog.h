@@ -41,6 +41,9 @@ class SearchAllSessionsDialog final : public QDialog {
 
 public:
     static constexpr int kDialogId = 143;
+    // More hits than this are counted but not listed: a list of hundreds of thousands of rows
+    // would hold the window up while it fills.
+    static constexpr size_t kMaximumListedResults = 5000;
 
     // `browseLocation`: the root paths (";"-separated) to search. `offsetHours` shows the
     // annotations' times in the locations' clock time.
@@ -53,7 +56,8 @@ public:
     void startSearch(const QString& text);
     bool isSearching() const { return searching_; }
 
-    // One row per matching annotation, sessions in the archive's order.
+    // One row per matching annotation, sessions in the archive's order, at most
+    // kMaximumListedResults.
     int resultCount() const;
     QString resultText(int row, int column) const;
     bool selectResult(int row);

@@ -158,6 +158,15 @@ void SearchAllSessionsDialogThreadTest::closingDuringASearchIsSafe() {
     next.startSearch(QStringLiteral("Objection number 199"));
     QVERIFY(finished.wait(20000));
     QCOMPARE(next.resultCount(), 28);
+
+    // 28 x 200 hits: counted, the first 5000 listed.
+    next.startSearch(QStringLiteral("Objection number"));
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(next.resultCount(), 5000);
+    QVERIFY2(next.statusText().startsWith(QStringLiteral(
+                 "5600 annotation(s) found in 28 session(s). The first 5000 are listed")),
+             qPrintable(next.statusText()));
+    QCOMPARE(next.resultText(4999, 4), QStringLiteral("Objection number 199"));
 }
 
 QTEST_MAIN(SearchAllSessionsDialogThreadTest)
