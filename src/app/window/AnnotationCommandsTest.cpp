@@ -76,7 +76,7 @@ void AnnotationCommandsTest::init() {
     commands_->setMessagePresenter([this](const QString& caption, const QString& text) {
         messages_.push_back({caption, text});
     });
-    commands_->setFileNameChooser([this](const QString&, const QString&) {
+    commands_->setFileNameChooser([this](const QString&, const QString&, const QString&) {
         ++chooserCalls_;
         return chosenName_;
     });
@@ -102,6 +102,11 @@ void AnnotationCommandsTest::savedFileNamesFollowTheExtensionRules() {
     QCOMPARE(AnnotationCommands::pdfFileName(QStringLiteral("/a/p")), QStringLiteral("/a/p.pdf"));
     QCOMPARE(AnnotationCommands::pdfFileName(QStringLiteral("/a/p.PDF")),
              QStringLiteral("/a/p.PDF"));
+    const auto video = &AnnotationCommands::videoFileName;
+    QCOMPARE(video(QStringLiteral("/a/v")), QStringLiteral("/a/v.mp4"));
+    QCOMPARE(video(QStringLiteral("/a/v.MKV")), QStringLiteral("/a/v.MKV"));
+    QCOMPARE(video(QStringLiteral("/a/v.mp4")), QStringLiteral("/a/v.mp4"));
+    QCOMPARE(video(QStringLiteral("/a/v.avi")), QStringLiteral("/a/v.avi.mp4"));
 }
 
 void AnnotationCommandsTest::annotationsAreSavedAsHtmlAndText() {
