@@ -6,10 +6,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <mutex>
+#include <thread>
 
 #include "ArchiveSessionSet.h"
 #include "ClockTimeText.h"
@@ -18,18 +19,18 @@ namespace {
 
 enum Column { kLocation, kDate, kTime, kSpeaker, kEvent, kColumns };
 
-// What one search found, handed from the worker to the dialog. The mutex makes the hand-over
-// visible to the thread checker, which cannot see through Qt's own event queue.
-struct SearchOutcome {
+}  // namespace
+
+// What one search found, handed from the worker to the dialog under the mutex.
+struct SearchAllSessionsDialog::Outcome {
     std::mutex mutex;
+    bool done = false;
     std::vector<SessionSearchHit> hits;
     std::vector<std::string> problems;
     bool complete = true;
     // The archive root of each hit's location.
     std::vector<QString> roots;
 };
-
-}  // namespace
 
 SearchAllSessionsDialog::SearchAllSessionsDialog(QString browseLocation, int offsetHours,
                                                  QWidget* parent)
@@ -40,7 +41,8 @@ SearchAllSessionsDialog::SearchAllSessionsDialog(QString browseLocation, int off
       searchButton_(new QPushButton(QStringLiteral("Search"), this)),
       openButton_(new QPushButton(QStringLiteral("Open Session"), this)),
       results_(new QTreeWidget(this)),
-      status_(new QLabel(this)) {
+      status_(new QLabel(this)),
+      poll_(new QTimer(this)) {
     setWindowTitle(QStringLiteral("Search All Sessions"));
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(new QLabel(QStringLiteral("Text to search:"), this));
@@ -64,6 +66,8 @@ SearchAllSessionsDialog::SearchAllSessionsDialog(QString browseLocation, int off
     layout->addWidget(buttons);
     resize(720, 420);
 
+    poll_->setInterval(20);
+    connect(poll_, &QTimer::timeout, this, &SearchAllSessionsDialog::pollSearch);
     searchButton_->setDefault(true);
     connect(searchButton_, &QPushButton::clicked, this, &SearchAllSessionsDialog::searchClicked);
     connect(searchEdit_, &QLineEdit::returnPressed, this, &SearchAllSessionsDialog::searchClicked);
@@ -96,33 +100,48 @@ void SearchAllSessionsDialog::startSearch(const QString& text) {
     status_->setText(QStringLiteral("Searching ..."));
     updateButtons();
 
-    // The worker owns nothing of the dialog: it reads the archive into `outcome`, which the
-    // dialog takes when the thread has finished (a queued call on this thread, dropped with
-    // the dialog when it was closed meanwhile).
-    auto outcome = std::make_shared<SearchOutcome>();
-    const std::string roots = browseLocation_.toStdString();
-    const std::string wanted = text.toStdString();
-    QThread* worker = QThread::create([outcome, roots, wanted] {
-        std::lock_guard lock(outcome->mutex);
+    // The worker owns nothing of the dialog: it fills a result that it shares with the dialog
+    // and goes on alone when the dialog is closed first.
+    outcome_ = std::make_shared<Outcome>();
+    std::thread([outcome = outcome_, roots = browseLocation_.toStdString(),
+                 wanted = text.toStdString()] {
         ArchiveSessionSet archive(roots);
-        outcome->complete = archive.searchAllSessions(wanted, outcome->hits, &outcome->problems);
-        for (const SessionSearchHit& hit : outcome->hits) {
+        std::vector<SessionSearchHit> hits;
+        std::vector<std::string> problems;
+        const bool complete = archive.searchAllSessions(wanted, hits, &problems);
+        std::vector<QString> hitRoots;
+        for (const SessionSearchHit& hit : hits) {
             std::string root;
             archive.findRootForLocation(hit.locationName, root);
-            outcome->roots.push_back(QString::fromStdString(root));
+            hitRoots.push_back(QString::fromStdString(root));
         }
-    });
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    connect(worker, &QThread::finished, this, [this, outcome] {
-        std::unique_lock lock(outcome->mutex);
-        auto hits = std::move(outcome->hits);
-        auto problems = std::move(outcome->problems);
-        auto foundRoots = std::move(outcome->roots);
-        const bool complete = outcome->complete;
-        lock.unlock();
-        showResults(std::move(hits), std::move(problems), complete, std::move(foundRoots));
-    });
-    worker->start();
+        std::lock_guard lock(outcome->mutex);
+        outcome->hits = std::move(hits);
+        outcome->problems = std::move(problems);
+        outcome->complete = complete;
+        outcome->roots = std::move(hitRoots);
+        outcome->done = true;
+    }).detach();
+    poll_->start();
+}
+
+void SearchAllSessionsDialog::pollSearch() {
+    if (!outcome_) {
+        poll_->stop();
+        return;
+    }
+    std::unique_lock lock(outcome_->mutex);
+    if (!outcome_->done) {
+        return;
+    }
+    auto hits = std::move(outcome_->hits);
+    auto problems = std::move(outcome_->problems);
+    auto roots = std::move(outcome_->roots);
+    const bool complete = outcome_->complete;
+    lock.unlock();
+    outcome_.reset();
+    poll_->stop();
+    showResults(std::move(hits), std::move(problems), complete, std::move(roots));
 }
 
 void SearchAllSessionsDialog::showResults(std::vector<SessionSearchHit> hits,
@@ -132,9 +151,14 @@ void SearchAllSessionsDialog::showResults(std::vector<SessionSearchHit> hits,
     hits_ = std::move(hits);
     roots_ = std::move(roots);
     QList<QTreeWidgetItem*> items;
+    size_t found = 0;
+    for (const SessionSearchHit& session : hits_) {
+        found += session.annotations.size();
+    }
     for (size_t hit = 0; hit < hits_.size(); ++hit) {
         const SessionSearchHit& session = hits_[hit];
-        for (size_t index = 0; index < session.annotations.size(); ++index) {
+        for (size_t index = 0;
+             index < session.annotations.size() && rows_.size() < kMaximumListedResults; ++index) {
             const JexAnnotation& annotation = session.annotations[index];
             const WallClockTime* stamp = annotation.timeStamp();
             const std::string time =
@@ -151,8 +175,14 @@ void SearchAllSessionsDialog::showResults(std::vector<SessionSearchHit> hits,
     results_->addTopLevelItems(items);
     QString status = rows_.empty() ? QStringLiteral("Text not found!")
                                    : QStringLiteral("%1 annotation(s) found in %2 session(s).")
-                                         .arg(rows_.size())
+                                         .arg(found)
                                          .arg(hits_.size());
+    if (rows_.size() < found) {
+        status += QStringLiteral(
+                      " The first %1 are listed; search for a longer text to see the "
+                      "others.")
+                      .arg(rows_.size());
+    }
     if (!complete || !problems.empty()) {
         status += QStringLiteral(" Some records could not be searched (%1): %2")
                       .arg(problems.size())

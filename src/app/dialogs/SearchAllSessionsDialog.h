@@ -9,6 +9,7 @@
 #include "SessionSearchHit.h"
 
 class QLabel;
+class QTimer;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -32,14 +33,17 @@ Q_DECLARE_METATYPE(SessionOpenChoice)
 // lists every matching annotation (location, date, time, speaker, event), and "Open Session"
 // hands the selected one to the window through openSessionRequested().
 //
-// Used on the user-interface thread; the worker only reads the archive and reports back through
-// a queued call. Closing the dialog during a search lets the search finish in the background
-// and drops its result.
+// Used on the user-interface thread. The worker only reads the archive into a result of its own,
+// guarded by a mutex, which the dialog polls on a timer: no Qt object crosses threads. Closing
+// the dialog during a search lets the search finish in the background and drops its result.
 class SearchAllSessionsDialog final : public QDialog {
     Q_OBJECT
 
 public:
     static constexpr int kDialogId = 143;
+    // More hits than this are counted but not listed: a list of hundreds of thousands of rows
+    // would hold the window up while it fills.
+    static constexpr size_t kMaximumListedResults = 5000;
 
     // `browseLocation`: the root paths (";"-separated) to search. `offsetHours` shows the
     // annotations' times in the locations' clock time.
@@ -52,7 +56,8 @@ public:
     void startSearch(const QString& text);
     bool isSearching() const { return searching_; }
 
-    // One row per matching annotation, sessions in the archive's order.
+    // One row per matching annotation, sessions in the archive's order, at most
+    // kMaximumListedResults.
     int resultCount() const;
     QString resultText(int row, int column) const;
     bool selectResult(int row);
@@ -72,7 +77,9 @@ private:
         size_t hit;
         size_t annotation;
     };
+    struct Outcome;
     void searchClicked();
+    void pollSearch();
     void openClicked();
     void showResults(std::vector<SessionSearchHit> hits, std::vector<std::string> problems,
                      bool complete, std::vector<QString> roots);
@@ -84,9 +91,12 @@ private:
     std::vector<SessionSearchHit> hits_;
     std::vector<QString> roots_;
     std::vector<Row> rows_;
+    // The running search's result, shared with its worker.
+    std::shared_ptr<Outcome> outcome_;
     QLineEdit* searchEdit_;
     QPushButton* searchButton_;
     QPushButton* openButton_;
     QTreeWidget* results_;
     QLabel* status_;
+    QTimer* poll_;
 };

@@ -4,11 +4,13 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStandardPaths>
 #include <QTextDocument>
 #include <sstream>
 
@@ -74,11 +76,12 @@ void AnnotationCommands::tell(const QString& caption, const QString& text) const
     }
 }
 
-QString AnnotationCommands::chooseFileName(const QString& caption, const QString& filter) const {
+QString AnnotationCommands::chooseFileName(const QString& caption, const QString& filter,
+                                           const QString& suggested) const {
     if (chooser_) {
-        return chooser_(caption, filter);
+        return chooser_(caption, filter, suggested);
     }
-    return QFileDialog::getSaveFileName(window_, caption, QString(), filter);
+    return QFileDialog::getSaveFileName(window_, caption, suggested, filter);
 }
 
 bool AnnotationCommands::runCommand(int commandId) {
@@ -189,6 +192,14 @@ QString AnnotationCommands::textFileName(const QString& chosen) {
         return chosen;
     }
     return chosen + QStringLiteral(".txt");
+}
+
+QString AnnotationCommands::videoFileName(const QString& chosen) {
+    if (chosen.endsWith(QStringLiteral(".mp4"), Qt::CaseInsensitive) ||
+        chosen.endsWith(QStringLiteral(".mkv"), Qt::CaseInsensitive)) {
+        return chosen;
+    }
+    return chosen + QStringLiteral(".mp4");
 }
 
 QString AnnotationCommands::pdfFileName(const QString& chosen) {
@@ -458,17 +469,36 @@ void AnnotationCommands::exportSession() {
         return;
     }
     const JexSessionLabel& label = session->label();
-    const ExporterLauncher::Settings settings =
+    ExporterLauncher::Settings settings =
         ExporterLauncher::settingsFor(browseLocation_.toStdString(), label.locationName(),
                                       label.year(), label.month(), label.day());
-    ExporterLauncher launcher(
-        exporterProgramSet_ ? exporterProgram_.toStdString() : ExporterLauncher::defaultProgram(),
-        exporterRunDirectory_.toStdString());
+    const std::string program =
+        exporterProgramSet_ ? exporterProgram_.toStdString() : ExporterLauncher::defaultProgram();
+    ExporterLauncher launcher(program, exporterRunDirectory_.toStdString());
     std::string message;
-    lastExportResult_ = launcher.launch(settings, message);
-    if (lastExportResult_ != ExporterLauncher::Result::kStarted) {
-        tell(QString::fromLatin1(kExportCaption), QString::fromStdString(message));
+    if (!program.empty()) {
+        // The exporter would write beside its settings, in a directory of the program's own:
+        // the user chooses the file instead.
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+            folder = QDir::homePath();
+        }
+        const QString suggested =
+            QDir(folder).filePath(QStringLiteral("%1_%2-%3-%4.mp4")
+                                      .arg(QString::fromStdString(label.locationName()))
+                                      .arg(label.year(), 4, 10, QLatin1Char('0'))
+                                      .arg(label.month(), 2, 10, QLatin1Char('0'))
+                                      .arg(label.day(), 2, 10, QLatin1Char('0')));
+        const QString chosen = chooseFileName(QStringLiteral("Export Session"),
+                                              QStringLiteral("Video (*.mp4 *.mkv)"), suggested);
+        if (chosen.isEmpty()) {
+            return;
+        }
+        settings.outputPath = QFile::encodeName(videoFileName(chosen)).toStdString();
     }
+    lastExportResult_ = launcher.launch(settings, message);
+    // Also on success: the message says where the exported file will appear.
+    tell(QString::fromLatin1(kExportCaption), QString::fromStdString(message));
 }
 
 void AnnotationCommands::showAbout() {

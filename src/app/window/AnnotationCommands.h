@@ -65,8 +65,10 @@ public:
 
     using MessagePresenter = std::function<void(const QString& caption, const QString& text)>;
     void setMessagePresenter(MessagePresenter presenter);
-    // Returns the chosen file name, or "" when the user cancelled.
-    using FileNameChooser = std::function<QString(const QString& caption, const QString& filter)>;
+    // Returns the chosen file name, or "" when the user cancelled. `suggested`: the path
+    // offered first ("" for none).
+    using FileNameChooser = std::function<QString(const QString& caption, const QString& filter,
+                                                  const QString& suggested)>;
     void setFileNameChooser(FileNameChooser chooser);
 
     // Runs the command of that id; false for an id that is not one of these commands.
@@ -88,6 +90,8 @@ public:
     static QString htmlFileName(const QString& chosen);
     static QString textFileName(const QString& chosen);
     static QString pdfFileName(const QString& chosen);
+    // ".mp4" appended unless the name ends in ".mp4" or ".mkv" (any case).
+    static QString videoFileName(const QString& chosen);
 
     // "Print Annotations": writes "Annotations.html" into the temporary directory, then the
     // print dialog prints it. printAnnotationsTo prints the annotations' HTML on `printer`,
@@ -123,8 +127,11 @@ public:
         detailsDialogHook_ = std::move(hook);
     }
 
-    // "Export Session": ExporterLauncher with the open session; says plainly when the exporter
-    // is not installed. `program` overrides where the exporter is looked for (tests).
+    // "Export Session": asks where the video goes (LOCATION_YYYY-MM-DD.mp4 in the user's Videos
+    // folder, or home, offered first; Cancel exports nothing), then ExporterLauncher with the
+    // open session and that path as "outputPath"; says where the file will appear, or plainly
+    // that the exporter is not installed (before asking anything). `program` overrides where the
+    // exporter is looked for (tests).
     void exportSession();
     void setExporterProgram(const QString& program) {
         exporterProgram_ = program;
@@ -149,7 +156,8 @@ signals:
 private:
     JexSession* record() const;
     void tell(const QString& caption, const QString& text) const;
-    QString chooseFileName(const QString& caption, const QString& filter) const;
+    QString chooseFileName(const QString& caption, const QString& filter,
+                           const QString& suggested = QString()) const;
     // Writes the HTML or text export to `path` whole, or tells why not.
     bool writeExport(const QString& path, bool html);
     static bool printHtml(const QString& html, QPrinter& printer);

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTreeWidget>
 
 #include "AboutDialog.h"
 #include "AnnotationCommands.h"
@@ -43,6 +44,7 @@ private slots:
     void aboutNamesTheProgramInItsModeAndVersion();
     void userGuideShowsOurPages();
     void actionsCarryTextsIdsAndShortcuts();
+    void searchAllSessionsRelaysTheChosenHit();
 
 private:
     std::unique_ptr<QTemporaryDir> directory_;
@@ -74,7 +76,7 @@ void AnnotationCommandsTest::init() {
     commands_->setMessagePresenter([this](const QString& caption, const QString& text) {
         messages_.push_back({caption, text});
     });
-    commands_->setFileNameChooser([this](const QString&, const QString&) {
+    commands_->setFileNameChooser([this](const QString&, const QString&, const QString&) {
         ++chooserCalls_;
         return chosenName_;
     });
@@ -100,6 +102,11 @@ void AnnotationCommandsTest::savedFileNamesFollowTheExtensionRules() {
     QCOMPARE(AnnotationCommands::pdfFileName(QStringLiteral("/a/p")), QStringLiteral("/a/p.pdf"));
     QCOMPARE(AnnotationCommands::pdfFileName(QStringLiteral("/a/p.PDF")),
              QStringLiteral("/a/p.PDF"));
+    const auto video = &AnnotationCommands::videoFileName;
+    QCOMPARE(video(QStringLiteral("/a/v")), QStringLiteral("/a/v.mp4"));
+    QCOMPARE(video(QStringLiteral("/a/v.MKV")), QStringLiteral("/a/v.MKV"));
+    QCOMPARE(video(QStringLiteral("/a/v.mp4")), QStringLiteral("/a/v.mp4"));
+    QCOMPARE(video(QStringLiteral("/a/v.avi")), QStringLiteral("/a/v.avi.mp4"));
 }
 
 void AnnotationCommandsTest::annotationsAreSavedAsHtmlAndText() {
@@ -309,6 +316,44 @@ void AnnotationCommandsTest::actionsCarryTextsIdsAndShortcuts() {
     chosenName_ = directory_->filePath(QStringLiteral("from-menu"));
     commands_->createAction(32824, &owner)->trigger();
     QVERIFY(QFile::exists(chosenName_ + ".txt"));
+}
+
+void AnnotationCommandsTest::searchAllSessionsRelaysTheChosenHit() {
+    // A shown dialog wakes Qt's own thread pool, which the thread checker cannot follow (Qt is
+    // not built for it): the worker's hand-over is checked in SearchAllSessionsDialogThreadTest.
+    const QString rootB = directory_->filePath(QStringLiteral("rootB"));
+    QVERIFY(AnnotationTestSupport::writeRecord(
+        rootB.toStdString(), "COURT2", 2010, 3, 15,
+        {annotation(kDay + 15 * 3600, "Counsel", "Objection: relevance")}));
+    AnnotationPanel panel;
+    QWidget window;
+    AnnotationCommands commands(panel, &window);
+    commands.setBrowseLocation(directory_->path());
+    QSignalSpy stops(&commands, &AnnotationCommands::stopPlaybackRequested);
+    QSignalSpy open(&commands, &AnnotationCommands::openSessionRequested);
+    QVERIFY(commands.runCommand(AnnotationCommands::kSearchAllSessionsCommand));
+    QCOMPARE(stops.count(), 1);
+    SearchAllSessionsDialog* dialog = commands.searchAllSessionsDialog();
+    QVERIFY(dialog != nullptr);
+    QVERIFY(dialog->isVisible());
+    QSignalSpy finished(dialog, &SearchAllSessionsDialog::searchFinished);
+    dialog->startSearch(QStringLiteral("relevance"));
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(dialog->resultCount(), 1);
+    auto* results = dialog->findChild<QTreeWidget*>();
+    QVERIFY(results != nullptr);
+    const QRect row = results->visualItemRect(results->topLevelItem(0));
+    QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(results->viewport(), Qt::LeftButton, {}, row.center());
+    QCOMPARE(open.count(), 1);
+    const auto choice = open.takeFirst().at(0).value<SessionOpenChoice>();
+    QCOMPARE(choice.location, QStringLiteral("COURT2"));
+    QCOMPARE(choice.root, rootB);
+    // The command again shows the same dialog.
+    QVERIFY(commands.runCommand(AnnotationCommands::kSearchAllSessionsCommand));
+    QCOMPARE(commands.searchAllSessionsDialog(), dialog);
+    dialog->close();
+    QTRY_VERIFY(commands.searchAllSessionsDialog() == nullptr);
 }
 
 QTEST_MAIN(AnnotationCommandsTest)

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -119,7 +120,13 @@ ExporterLauncher::Result ExporterLauncher::launch(const Settings& settings, std:
         message = "The export program " + program_ + " could not be started.";
         return Result::kStartFailed;
     }
-    message = "The export of " + settings.recorderName + " was started with the settings in " +
-              path + ".";
+    // Without an output path the exporter writes its file beside the settings: say where, the
+    // directory is not one the user would look in.
+    char day[16];
+    std::snprintf(day, sizeof day, "%.2d/%.2d/%.4d", settings.month, settings.day, settings.year);
+    message = "The export of " + settings.recorderName + " on " + day + " was started. " +
+              (settings.outputPath.empty()
+                   ? "The exporter writes the exported file into " + directory + "."
+                   : "The exporter writes it to " + settings.outputPath + ".");
     return Result::kStarted;
 }

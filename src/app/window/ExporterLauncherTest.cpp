@@ -147,6 +147,10 @@ void ExporterLauncherTest::theExporterRunsInItsOwnDirectoryWithTheSettings() {
     std::string message;
     QCOMPARE(launcher.launch(settings, message), ExporterLauncher::Result::kStarted);
     const QString run = QString::fromStdString(launcher.lastRunDirectory());
+    QCOMPARE(QString::fromStdString(message),
+             QStringLiteral("The export of COURT1 on 03/15/2010 was started. The exporter writes "
+                            "the exported file into ") +
+                 run + ".");
     QVERIFY2(run.startsWith(directory.filePath(QStringLiteral("state/galewick/export-"))),
              qPrintable(run));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run + "/ran.txt"), 10000);
@@ -178,10 +182,27 @@ void ExporterLauncherTest::theExporterRunsInItsOwnDirectoryWithTheSettings() {
     commands.setExporterProgram(program);
     const QString commandRun = directory.filePath(QStringLiteral("command-run"));
     commands.setExporterRunDirectory(commandRun);
+    // The user is asked where the video goes, LOCATION_YYYY-MM-DD.mp4 offered first.
+    qputenv("HOME", directory.path().toLocal8Bit());
+    QString offered;
+    QString answer;
+    commands.setFileNameChooser(
+        [&offered, &answer](const QString&, const QString& filter, const QString& suggested) {
+            offered = suggested;
+            return filter == QStringLiteral("Video (*.mp4 *.mkv)") ? answer : QString();
+        });
     QSignalSpy stops(&commands, &AnnotationCommands::stopPlaybackRequested);
     QVERIFY(commands.runCommand(AnnotationCommands::kExportSessionCommand));
-    QCOMPARE(commands.lastExportResult(), ExporterLauncher::Result::kStarted);
+    QVERIFY2(offered.endsWith(QStringLiteral("/COURT3_2011-12-01.mp4")), qPrintable(offered));
+    QVERIFY(!QFile::exists(commandRun));  // cancelled: nothing written, nothing started
     QVERIFY(messages.empty());
+
+    answer = directory.filePath(QStringLiteral("videos/hearing"));
+    QVERIFY(commands.runCommand(AnnotationCommands::kExportSessionCommand));
+    QCOMPARE(commands.lastExportResult(), ExporterLauncher::Result::kStarted);
+    QCOMPARE(messages.size(), size_t{1});
+    QVERIFY2(messages[0].endsWith(QStringLiteral("The exporter writes it to ") + answer + ".mp4."),
+             qPrintable(messages[0]));
     QCOMPARE(stops.count(), 0);  // the export does not stop playback
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(commandRun + "/ran.txt"), 10000);
     const std::string ran = AnnotationTestSupport::fileText(commandRun + "/ran.txt");
@@ -192,6 +213,8 @@ void ExporterLauncherTest::theExporterRunsInItsOwnDirectoryWithTheSettings() {
     QVERIFY(ran.find("<year>2011</year>") != std::string::npos);
     QVERIFY(ran.find("<month>12</month>") != std::string::npos);
     QVERIFY(ran.find("<day>1</day>") != std::string::npos);
+    QVERIFY(ran.find("<outputPath>" + answer.toStdString() + ".mp4</outputPath>") !=
+            std::string::npos);
 }
 
 void ExporterLauncherTest::aMissingExporterIsReportedPlainly() {
@@ -227,8 +250,14 @@ void ExporterLauncherTest::aMissingExporterIsReportedPlainly() {
     commands.setMessagePresenter([&messages](const QString& caption, const QString& text) {
         messages.emplace_back(caption, text);
     });
+    int asked = 0;
+    commands.setFileNameChooser([&asked](const QString&, const QString&, const QString&) {
+        ++asked;
+        return QStringLiteral("/tmp/never.mp4");
+    });
     commands.setExporterProgram(QString());
     commands.exportSession();
+    QCOMPARE(asked, 0);  // nothing to choose for
     QCOMPARE(commands.lastExportResult(), ExporterLauncher::Result::kNotInstalled);
     QCOMPARE(messages.size(), size_t{1});
     QCOMPARE(messages[0].first, QStringLiteral("Export Session"));
