@@ -42,8 +42,8 @@ test-sanitize: deps
 	  ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVALIS_SANITIZE=thread $(CMAKE_FLAGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $$(ninja -C $(TSAN_BUILD) -t targets all | \
-	  sed -n 's/^\(korvalis_[A-Za-z0-9_]*_threaded_tests\): .*/\1/p' | sort -u)
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  sed -n 's/^\(korvalis_[A-Za-z0-9_]*_threaded_tests\|galewick_[A-Za-z0-9_]*ThreadTest\): .*/\1/p' | sort -u)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/scripts/tsan-suppressions.txt \
 	  ctest --test-dir $(TSAN_BUILD) -j $(JOBS) -L threaded --output-on-failure
 
 bench: deps

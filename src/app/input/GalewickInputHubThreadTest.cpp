@@ -5,7 +5,6 @@
 #include "GalewickInputHub.h"
 #include "HoldRepeater.h"
 #include "JogController.h"
-#include "QtTestThreadSanitizerSuppressions.h"
 
 namespace {
 GalewickInputHub::Options quietOptions(bool repeatThread) {

@@ -7,7 +7,6 @@
 #include "FakeTransportTarget.h"
 #include "HoldRepeater.h"
 #include "JogController.h"
-#include "QtTestThreadSanitizerSuppressions.h"
 
 namespace {
 

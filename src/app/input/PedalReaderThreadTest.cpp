@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "PedalReader.h"
-#include "QtTestThreadSanitizerSuppressions.h"
 
 namespace {
 
