@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 Win32_WindowlessTextDisplay::Win32_WindowlessTextDisplay(Win32_BasicWindow* owner, int x, int y,
                                                          int width, int height, int id, bool border)
@@ -43,11 +44,20 @@ void Win32_WindowlessTextDisplay::draw(QPainter& painter) {
         font.setStyleHint(QFont::TypeWriter);
         font.setFamily(QStringLiteral("monospace"));
     }
+    const QRect area = rect().adjusted(2, 0, -2, 0);
+    font = fittingFont(font, text_, area.width());
     painter.setFont(font);
     painter.setPen(colour_);
-    const QRect area = rect().adjusted(2, 0, -2, 0);
     const QString shown = QFontMetrics(font).elidedText(text_, Qt::ElideRight, area.width());
     painter.drawText(area, alignment_, shown);
     painter.restore();
     drawBorder(painter);
+}
+
+QFont Win32_WindowlessTextDisplay::fittingFont(QFont font, const QString& text, int width) {
+    const int smallest = std::max(8, font.pixelSize() * 2 / 3);
+    while (font.pixelSize() > smallest && QFontMetrics(font).horizontalAdvance(text) > width) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
 }

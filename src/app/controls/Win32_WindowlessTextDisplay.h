@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 #include <string>
 
@@ -30,6 +31,10 @@ public:
     void setStyle(int pixelSize, bool bold, const QColor& colour, int alignment,
                   bool tabularDigits = false);
     int pixelSize() const { return pixelSize_; }
+    // `font` (sized in pixels), made smaller one pixel at a time until `text` fits in `width`,
+    // down to two thirds of its size (at least 8 px): a clock's "AM" stays whole on a font with
+    // wide digits. What still does not fit is elided when drawn.
+    static QFont fittingFont(QFont font, const QString& text, int width);
     const QColor& colour() const { return colour_; }
     int alignment() const { return alignment_; }
 

@@ -1,5 +1,6 @@
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -70,6 +71,27 @@ private:
     }
 
 private slots:
+    void textsTooWideAreDrawnSmallerBeforeTheyAreElided() {
+        // The window's clock: 22 px bold digits in a 146-pixel panel.
+        QFont clock(QStringLiteral("monospace"));
+        clock.setStyleHint(QFont::TypeWriter);
+        clock.setBold(true);
+        clock.setPixelSize(22);
+        const QString time = QStringLiteral("09:00:04 AM");
+        const QFont fitted = Win32_WindowlessTextDisplay::fittingFont(clock, time, 142);
+        QVERIFY(QFontMetrics(fitted).horizontalAdvance(time) <= 142);
+        QVERIFY(fitted.pixelSize() <= 22);
+        QVERIFY(fitted.pixelSize() >= 14);
+        // A text that fits keeps its size; one that cannot fit stops at two thirds.
+        QCOMPARE(
+            Win32_WindowlessTextDisplay::fittingFont(clock, QStringLiteral("9"), 142).pixelSize(),
+            22);
+        QCOMPARE(
+            Win32_WindowlessTextDisplay::fittingFont(clock, QString(200, QLatin1Char('W')), 142)
+                .pixelSize(),
+            14);
+    }
+
     void aButtonPostsItsClickWhenReleasedInside() {
         RecordingWindow window;
         auto* button = window.createControl<Win32_WindowlessButton>(10, 10, 55, 60, 100, false);
