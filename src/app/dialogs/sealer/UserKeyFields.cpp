@@ -1,11 +1,15 @@
 #include "UserKeyFields.h"
 
+#include <QEventLoop>
+#include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
+#include <thread>
+#include <thread>
 #include <vector>
 
 #include "ArchiveSessionSet.h"
@@ -84,11 +88,23 @@ bool UserKeyFields::validate() {
     passphrase.fill(QChar(0));
     passphrase.clear();
 
+    // The key derivation takes about a second at the usual iteration counts: it runs on a thread
+    // of its own while this one goes on painting (user input is held back until it ends).
     auto key = std::make_unique<KorvalisUserSealingKey>();
-    const bool ok = key->loadFromFile(localPath(keyFile_->text())) &&
-                    key->uncoverMasterKey(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                          static_cast<size_t>(bytes.size())) &&
-                    key->getMasterKey() != nullptr && key->getMasterKey()->isValid();
+    const std::string keyPath = localPath(keyFile_->text());
+    bool ok = false;
+    validate_->setEnabled(false);
+    QEventLoop waiting;
+    std::thread deriving([&] {
+        ok = key->loadFromFile(keyPath) &&
+             key->uncoverMasterKey(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                   static_cast<size_t>(bytes.size())) &&
+             key->getMasterKey() != nullptr && key->getMasterKey()->isValid();
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    deriving.join();
+    validate_->setEnabled(true);
     bytes.fill('\0');
     bytes.clear();
     if (ok) {
