@@ -1,14 +1,12 @@
 #include "UserKeyFields.h"
 
 #include <QEventLoop>
-#include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
-#include <thread>
 #include <thread>
 #include <vector>
 
