@@ -52,6 +52,17 @@ int main(int argc, char** argv) {
                               QString::fromLatin1(GalewickStartup::kCreateFailedText));
         return 0;
     }
+    if (commandLine.playOnOpen()) {
+        GalewickUserInterface* shown = window.get();
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = QObject::connect(shown, &GalewickUserInterface::sessionLoaded, shown,
+                                 [shown, once](bool opened) {
+                                     QObject::disconnect(*once);
+                                     if (opened) {
+                                         shown->play();
+                                     }
+                                 });
+    }
     window->show();
     application.exec();
 

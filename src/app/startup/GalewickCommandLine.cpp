@@ -43,6 +43,8 @@ void GalewickCommandLine::parse(const std::vector<std::string>& arguments) {
             helpRequested_ = true;
         } else if (argument == "--version") {
             versionRequested_ = true;
+        } else if (argument == "--play") {
+            playOnOpen_ = true;
         } else if (argument.compare(0, audioOutputOption.size(), audioOutputOption) == 0) {
             audioOutput_ = argument.substr(audioOutputOption.size());
             if (audioOutput_.empty()) {
@@ -58,12 +60,13 @@ std::string GalewickCommandLine::title() const {
 
 std::string GalewickCommandLine::usageText(const std::string& programName) {
     return "Usage: " + programName +
-           " [-sealingMode] [-autoload] [--audio-output=SPEC] [--help] [--version]\n"
+           " [-sealingMode] [-autoload] [--play] [--audio-output=SPEC] [--help] [--version]\n"
            "Plays, searches and prints the sessions of an archive of recorded proceedings.\n"
            "\n"
            "  -sealingMode          seal, unseal and recover time ranges (title \"Brindlemark\")\n"
            "  -autoload             open the session named by galewick_autoload.xml in the\n"
            "                        current directory once it is ready\n"
+           "  --play                start playing the first session that opens\n"
            "  --audio-output=SPEC   the sound output: portaudio (default), null, null:fast or\n"
            "                        wav:PATH\n"
            "  --help                show this text and leave\n"

@@ -32,6 +32,8 @@ public:
     const std::string& audioOutput() const { return audioOutput_; }
     bool helpRequested() const { return helpRequested_; }
     bool versionRequested() const { return versionRequested_; }
+    // "--play": the first session that opens starts playing (the demo uses it with -autoload).
+    bool playOnOpen() const { return playOnOpen_; }
 
     // The usage text printed for --help (ends with a line break).
     static std::string usageText(const std::string& programName);
@@ -45,5 +47,6 @@ private:
     bool autoload_ = false;
     bool helpRequested_ = false;
     bool versionRequested_ = false;
+    bool playOnOpen_ = false;
     std::string audioOutput_ = kDefaultAudioOutput;
 };

@@ -63,6 +63,8 @@ private slots:
             "--audio-output=wav:/tmp/out.wav", "--unknown", "--version", "--help"});
         QCOMPARE(options.audioOutput(), std::string("wav:/tmp/out.wav"));
         QVERIFY(options.helpRequested() && options.versionRequested());
+        QVERIFY(!options.playOnOpen());
+        QVERIFY(GalewickCommandLine(std::vector<std::string>{"-autoload", "--play"}).playOnOpen());
         QVERIFY(!options.sealingMode() && !options.autoload());
         QCOMPARE(GalewickCommandLine(std::vector<std::string>{"--audio-output="}).audioOutput(),
                  std::string("portaudio"));
