@@ -43,8 +43,6 @@ RecordSealingDialog::RecordSealingDialog(SealerHost& host, QWidget* parent)
     seal_->setObjectName(QStringLiteral("1010"));
     confirm_->setObjectName(QStringLiteral("3"));
     cancel_->setObjectName(QStringLiteral("2"));
-    seal_->setEnabled(false);
-    confirm_->setEnabled(false);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(seal_);
@@ -64,44 +62,15 @@ RecordSealingDialog::RecordSealingDialog(SealerHost& host, QWidget* parent)
         SealerTimeEdit::setEpoch(end_, clock, selectionEnd);
     }
 
-    connect(fields_.validateButton(), &QPushButton::clicked, this,
-            &RecordSealingDialog::validateClicked);
-    connect(fields_.keyFileEdit(), &QLineEdit::textEdited, this, &RecordSealingDialog::keyEdited);
-    connect(fields_.passphraseEdit(), &QLineEdit::textEdited, this,
-            &RecordSealingDialog::keyEdited);
-    connect(seal_, &QPushButton::clicked, this, &RecordSealingDialog::sealClicked);
+    fields_.connectSteps(this, seal_, confirm_, [this] { return host_.sessionArchiveRoot(); });
     connect(confirm_, &QPushButton::clicked, this, &RecordSealingDialog::confirmClicked);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 RecordSealingDialog::~RecordSealingDialog() = default;
 
-void RecordSealingDialog::validateClicked() {
-    confirm_->setEnabled(false);
-    seal_->setEnabled(fields_.validate());
-}
-
-void RecordSealingDialog::keyEdited() {
-    fields_.forgetKey();
-    seal_->setEnabled(false);
-    confirm_->setEnabled(false);
-}
-
-void RecordSealingDialog::sealClicked() {
-    if (!fields_.checkArchiveLocation(host_.sessionArchiveRoot())) {
-        reject();
-        return;
-    }
-    confirm_->setEnabled(true);
-}
-
 void RecordSealingDialog::confirmClicked() {
-    if (!fields_.isValidated()) {
-        keyEdited();
-        return;
-    }
-    if (!fields_.checkArchiveLocation(host_.sessionArchiveRoot())) {
-        reject();
+    if (!fields_.confirmChecks()) {
         return;
     }
     const SealerClock clock(host_);

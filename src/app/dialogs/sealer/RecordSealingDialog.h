@@ -42,10 +42,7 @@ public:
     QPushButton* cancelButton() const { return cancel_; }
 
 private:
-    void validateClicked();
-    void sealClicked();
     void confirmClicked();
-    void keyEdited();
 
     SealerHost& host_;
     UserKeyFields fields_;

@@ -37,8 +37,6 @@ RecordUnsealingDialog::RecordUnsealingDialog(SealerHost& host, QWidget* parent)
     unseal_->setObjectName(QStringLiteral("1011"));
     confirm_->setObjectName(QStringLiteral("1014"));
     cancel_->setObjectName(QStringLiteral("2"));
-    unseal_->setEnabled(false);
-    confirm_->setEnabled(false);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(unseal_);
@@ -54,44 +52,15 @@ RecordUnsealingDialog::RecordUnsealingDialog(SealerHost& host, QWidget* parent)
         item->setData(kEndRole, range.end);
     }
 
-    connect(fields_.validateButton(), &QPushButton::clicked, this,
-            &RecordUnsealingDialog::validateClicked);
-    connect(fields_.keyFileEdit(), &QLineEdit::textEdited, this, &RecordUnsealingDialog::keyEdited);
-    connect(fields_.passphraseEdit(), &QLineEdit::textEdited, this,
-            &RecordUnsealingDialog::keyEdited);
-    connect(unseal_, &QPushButton::clicked, this, &RecordUnsealingDialog::unsealClicked);
+    fields_.connectSteps(this, unseal_, confirm_, [this] { return host_.sessionArchiveRoot(); });
     connect(confirm_, &QPushButton::clicked, this, &RecordUnsealingDialog::confirmClicked);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 RecordUnsealingDialog::~RecordUnsealingDialog() = default;
 
-void RecordUnsealingDialog::validateClicked() {
-    confirm_->setEnabled(false);
-    unseal_->setEnabled(fields_.validate());
-}
-
-void RecordUnsealingDialog::keyEdited() {
-    fields_.forgetKey();
-    unseal_->setEnabled(false);
-    confirm_->setEnabled(false);
-}
-
-void RecordUnsealingDialog::unsealClicked() {
-    if (!fields_.checkArchiveLocation(host_.sessionArchiveRoot())) {
-        reject();
-        return;
-    }
-    confirm_->setEnabled(true);
-}
-
 void RecordUnsealingDialog::confirmClicked() {
-    if (!fields_.isValidated()) {
-        keyEdited();
-        return;
-    }
-    if (!fields_.checkArchiveLocation(host_.sessionArchiveRoot())) {
-        reject();
+    if (!fields_.confirmChecks()) {
         return;
     }
     std::vector<std::pair<double, double>> ranges;

@@ -38,10 +38,7 @@ public:
     QPushButton* cancelButton() const { return cancel_; }
 
 private:
-    void validateClicked();
-    void unsealClicked();
     void confirmClicked();
-    void keyEdited();
 
     SealerHost& host_;
     UserKeyFields fields_;

@@ -1,5 +1,6 @@
 #include "UserKeyFields.h"
 
+#include <QDialog>
 #include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
@@ -112,6 +113,49 @@ bool UserKeyFields::validate() {
         status_->setText(QStringLiteral("Bad passphrase!"));
     }
     return ok;
+}
+
+void UserKeyFields::connectSteps(QDialog* dialog, QPushButton* step, QPushButton* confirm,
+                                 std::function<std::string()> sessionRoot) {
+    stepsDialog_ = dialog;
+    step_ = step;
+    confirm_ = confirm;
+    sessionRoot_ = std::move(sessionRoot);
+    step_->setEnabled(false);
+    confirm_->setEnabled(false);
+    QObject::connect(validate_, &QPushButton::clicked, dialog, [this] {
+        confirm_->setEnabled(false);
+        step_->setEnabled(validate());
+    });
+    QObject::connect(keyFile_, &QLineEdit::textEdited, dialog, [this] { keyEdited(); });
+    QObject::connect(passphrase_, &QLineEdit::textEdited, dialog, [this] { keyEdited(); });
+    QObject::connect(step_, &QPushButton::clicked, dialog, [this] {
+        if (archiveLocationChecked()) {
+            confirm_->setEnabled(true);
+        }
+    });
+}
+
+bool UserKeyFields::confirmChecks() {
+    if (!isValidated()) {
+        keyEdited();
+        return false;
+    }
+    return archiveLocationChecked();
+}
+
+void UserKeyFields::keyEdited() {
+    forgetKey();
+    step_->setEnabled(false);
+    confirm_->setEnabled(false);
+}
+
+bool UserKeyFields::archiveLocationChecked() {
+    if (!checkArchiveLocation(sessionRoot_())) {
+        stepsDialog_->reject();
+        return false;
+    }
+    return true;
 }
 
 void UserKeyFields::forgetKey() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,7 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QDialog;
 class QWidget;
 
 // What the "Record Sealing" and "Record Unsealing" dialogs share: the user key file (1013 with
@@ -57,6 +59,18 @@ public:
     std::string archiveLocation() const;
 
     QGridLayout* layout() const { return layout_; }
+    // The order both dialogs follow, Validate -> `step` ("Seal" or "Unseal") -> `confirm`:
+    // Validate enables `step` when the passphrase uncovers the key; an edit of the key file or
+    // passphrase drops the key and disables both again; `step` checks the archive location
+    // against the open session's archive (`sessionRoot`, asked at each check), rejecting
+    // `dialog` when it fails, and enables `confirm`. Both buttons start disabled.
+    void connectSteps(QDialog* dialog, QPushButton* step, QPushButton* confirm,
+                      std::function<std::string()> sessionRoot);
+    // What "Confirm" checks before the dialog takes its range: false when the key was dropped
+    // since (both buttons disabled again) or when the archive location fails the check (the
+    // dialog is rejected). Only after connectSteps.
+    bool confirmChecks();
+
     QLineEdit* keyFileEdit() const { return keyFile_; }
     QLineEdit* passphraseEdit() const { return passphrase_; }
     QPushButton* validateButton() const { return validate_; }
@@ -68,6 +82,8 @@ public:
 private:
     void browseForKeyFile();
     void browseForArchiveLocation();
+    void keyEdited();
+    bool archiveLocationChecked();
 
     QWidget* dialog_;
     QGridLayout* layout_;
@@ -79,4 +95,8 @@ private:
     QLineEdit* archiveLocation_;
     QPushButton* archiveBrowse_;
     std::unique_ptr<KorvalisUserSealingKey> key_;
+    QDialog* stepsDialog_ = nullptr;
+    QPushButton* step_ = nullptr;
+    QPushButton* confirm_ = nullptr;
+    std::function<std::string()> sessionRoot_;
 };
