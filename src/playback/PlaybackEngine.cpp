@@ -84,6 +84,7 @@ bool PlaybackEngine::openSession(const std::string& recordingsPath,
     double start = 0.0, end = 0.0;
     std::lock_guard<std::mutex> hold(stateLock_);
     position_ = PlayerFeeder::sessionRangeOf(*decoder_, start, end) ? start : -1.0;
+    reportedThrough_ = -1.0;
     endReached_ = false;
     finished_ = false;
     lastQueuedStartTime_ = -1.0;
@@ -143,6 +144,7 @@ void PlaybackEngine::playFrom(double epochTime) {
             epochTime = std::clamp(epochTime, start, end);
         }
         position_ = epochTime;
+        reportedThrough_ = -1.0;
         endReached_ = false;
         finished_ = false;
     }
@@ -153,6 +155,7 @@ void PlaybackEngine::seekTo(double epochTime) {
     {
         std::lock_guard<std::mutex> hold(stateLock_);
         position_ = epochTime;
+        reportedThrough_ = -1.0;
         endReached_ = false;
         finished_ = false;
     }
@@ -234,16 +237,20 @@ float PlaybackEngine::channelLevelIs(unsigned channel) const {
 }
 
 void PlaybackEngine::heard(double startTime, double durationSeconds, float level) {
-    bool nowFinished = false;
     {
         std::lock_guard<std::mutex> hold(stateLock_);
         position_ = startTime;
-        if (endReached_ && !finished_ && startTime >= lastQueuedStartTime_) {
-            finished_ = nowFinished = true;
-        }
     }
     if (callbacks_.position) {
         callbacks_.position(startTime, durationSeconds, level);
+    }
+    bool nowFinished = false;
+    {
+        std::lock_guard<std::mutex> hold(stateLock_);
+        reportedThrough_ = startTime;
+        if (endReached_ && !finished_ && startTime >= lastQueuedStartTime_) {
+            finished_ = nowFinished = true;
+        }
     }
     if (nowFinished && callbacks_.finished) {
         callbacks_.finished();
@@ -256,8 +263,8 @@ void PlaybackEngine::reachedEnd(double lastQueuedStartTime) {
         std::lock_guard<std::mutex> hold(stateLock_);
         endReached_ = true;
         lastQueuedStartTime_ = lastQueuedStartTime;
-        // Everything may have been heard already (a device that completes at once).
-        if (!finished_ && (lastQueuedStartTime < 0.0 || position_ >= lastQueuedStartTime)) {
+        // Everything may have been heard and reported already (a device that completes at once).
+        if (!finished_ && (lastQueuedStartTime < 0.0 || reportedThrough_ >= lastQueuedStartTime)) {
             finished_ = nowFinished = true;
         }
     }

@@ -136,6 +136,9 @@ private:
     // it).
     mutable std::mutex stateLock_;
     double position_ = -1.0;
+    // The start of the last item whose position callback has returned: the end is announced only
+    // after the last item's, so a listener has every position before it hears of the end.
+    double reportedThrough_ = -1.0;
     bool endReached_ = false;
     double lastQueuedStartTime_ = -1.0;
     bool finished_ = false;

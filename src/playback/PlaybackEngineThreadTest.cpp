@@ -8,6 +8,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -193,6 +194,43 @@ TEST_F(PlaybackEngineThreadTest, PlaysARangeInOrderToItsEndAndStops) {
     // Video at 5 frames a second: about 15 frames went with the items heard.
     EXPECT_GE(reports_.frames(), 14);
     EXPECT_LE(reports_.frames(), 16);
+}
+
+// A listener that is slow with each position must still have every one of them before it hears
+// of the end: a player that sums the durations heard stops counting at the end.
+TEST_F(PlaybackEngineThreadTest, TheEndIsToldOnlyAfterEveryPositionOfTheRange) {
+    writeSession(4.0, false);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<double> positions;
+    size_t positionsAtEnd = 0;
+    bool ended = false;
+    PlaybackEngine::Callbacks callbacks;
+    callbacks.position = [&](double start, double, float) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::lock_guard<std::mutex> hold(mutex);
+        positions.push_back(start);
+    };
+    callbacks.finished = [&] {
+        std::lock_guard<std::mutex> hold(mutex);
+        positionsAtEnd = positions.size();
+        ended = true;
+        changed.notify_all();
+    };
+    auto engine = std::make_unique<PlaybackEngine>(fastDevice(), std::move(callbacks));
+    open(*engine);
+    engine->setEndTime(kStart + 3.0);
+    engine->playFrom(kStart + 1.0);
+    {
+        std::unique_lock<std::mutex> hold(mutex);
+        ASSERT_TRUE(changed.wait_for(hold, kPatience, [&] { return ended; }));
+    }
+    // Gone, with its threads: nothing more can be reported.
+    engine.reset();
+    std::lock_guard<std::mutex> hold(mutex);
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positionsAtEnd, positions.size());
+    EXPECT_GE(positions.back() + 0.03, kStart + 3.0 - 1e-6);
 }
 
 TEST_F(PlaybackEngineThreadTest, SeekFlushesAndPlaysOnFromTheNewPosition) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "AvDebugLogger.h"
@@ -85,17 +86,17 @@ void MpegAudioFile::evictIdleFilesFor(MpegAudioFile* opened) {
     if (r.files.size() <= r.maximum) {
         return;
     }
-    std::vector<MpegAudioFile*> candidates;
+    // Readers stamp their files without the registry lock, so sort a snapshot of the stamps:
+    // a key that changes under std::sort breaks its ordering and lets it run off the buffer.
+    std::vector<std::pair<uint64_t, MpegAudioFile*>> stamped;
+    stamped.reserve(r.files.size());
     for (MpegAudioFile* file : r.files) {
         if (file != opened) {
-            candidates.push_back(file);
+            stamped.emplace_back(file->lastUse_.load(std::memory_order_relaxed), file);
         }
     }
-    std::sort(candidates.begin(), candidates.end(), [](MpegAudioFile* a, MpegAudioFile* b) {
-        return a->lastUse_.load(std::memory_order_relaxed) <
-               b->lastUse_.load(std::memory_order_relaxed);
-    });
-    for (MpegAudioFile* file : candidates) {
+    std::sort(stamped.begin(), stamped.end());
+    for (const auto& [stamp, file] : stamped) {
         if (r.files.size() <= r.maximum) {
             break;
         }

@@ -18,8 +18,8 @@ TEST(MpegAudioFileThreadTest, EvictionNeverDisturbsAReader) {
     TemporaryDirectory directory("mpeg-threads-");
     const size_t previous = MpegAudioFile::maximumOpenFiles();
     MpegAudioFile::setMaximumOpenFiles(3);
-    constexpr int kThreads = 4;
-    constexpr int kFilesPerThread = 5;
+    constexpr int kThreads = 6;
+    constexpr int kFilesPerThread = 12;
     constexpr uint32_t kFrames = 60;
     std::vector<std::vector<std::unique_ptr<MpegAudioFile>>> files(kThreads);
     for (int t = 0; t < kThreads; ++t) {
