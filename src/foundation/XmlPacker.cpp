@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
+#include <string_view>
 
 #include "FileIo.h"
 #include "Utf8Text.h"
@@ -237,17 +237,13 @@ std::unique_ptr<RawMessage> XmlPacker::getPackedMessage() const {
 }
 
 bool XmlPacker::writeToFile(const std::string& path) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        return false;
-    }
+    // Written beside and renamed over the old file: a crash or a full disk leaves the old text
+    // whole, and a short write is a failure the caller hears of.
     std::unique_ptr<RawMessage> message = getPackedMessage();
-    if (message) {
-        out.write(reinterpret_cast<const char*>(message->data()), message->size());
-    }
-    out.close();
-    // A short write (a full disk) is a failure too: the caller must not believe the record saved.
-    return !out.fail();
+    const std::string_view text =
+        message ? std::string_view(reinterpret_cast<const char*>(message->data()), message->size())
+                : std::string_view();
+    return FileIo::writeFileAtomically(path, text);
 }
 
 bool XmlPacker::readFromFile(const std::string& path) {

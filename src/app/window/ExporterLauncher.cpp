@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -29,7 +30,37 @@ bool isDirectory(const std::string& path) {
     return std::filesystem::is_directory(path, error);
 }
 
+// Run directories of earlier exports are kept this long, for a look at what an export was given.
+constexpr int kRunDirectoryDays = 14;
+
 }  // namespace
+
+int ExporterLauncher::pruneRunDirectories(const std::string& stateDirectory, int maximumAgeDays) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const auto oldest = fs::file_time_type::clock::now() - std::chrono::hours(24) * maximumAgeDays;
+    int removed = 0;
+    for (fs::directory_iterator it(stateDirectory, error), end; !error && it != end;
+         it.increment(error)) {
+        const fs::path directory = it->path();
+        if (directory.filename().string().rfind("export-", 0) != 0 || !it->is_directory(error) ||
+            fs::last_write_time(directory, error) > oldest || error) {
+            error.clear();
+            continue;
+        }
+        bool onlySettings = true;
+        for (fs::directory_iterator inner(directory, error), innerEnd; !error && inner != innerEnd;
+             inner.increment(error)) {
+            onlySettings = onlySettings && inner->path().filename() == kSettingsFileName;
+        }
+        if (!error && onlySettings) {
+            fs::remove_all(directory, error);
+            removed += error ? 0 : 1;
+        }
+        error.clear();
+    }
+    return removed;
+}
 
 ExporterLauncher::Settings ExporterLauncher::settingsFor(const std::string& browseLocation,
                                                          const std::string& location, int year,
@@ -87,15 +118,18 @@ std::string ExporterLauncher::defaultProgram() {
 
 ExporterLauncher::Result ExporterLauncher::launch(const Settings& settings, std::string& message) {
     if (program_.empty()) {
-        message = std::string("The export program ") + kProgramName +
-                  " is not installed: it was looked for in " + GalewickPaths::programDirectory() +
-                  ", beside this program. Install it there to export sessions.";
+        message = "The export program ";
+        message.append(kProgramName)
+            .append(" is not installed: it was looked for in ")
+            .append(GalewickPaths::programDirectory())
+            .append(", beside this program. Install it there to export sessions.");
         return Result::kNotInstalled;
     }
     std::string directory = runDirectory_;
     if (directory.empty()) {
         // One directory per export, so that exports started one after another never read each
         // other's settings.
+        pruneRunDirectories(GalewickPaths::stateDirectory(), kRunDirectoryDays);
         std::string pattern = joined(GalewickPaths::stateDirectory(), "export-XXXXXX");
         if (::mkdtemp(pattern.data()) == nullptr) {
             message =

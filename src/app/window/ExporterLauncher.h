@@ -47,6 +47,11 @@ public:
     // the user (also on success).
     Result launch(const Settings& settings, std::string& message);
 
+    // Removes the "export-*" directories below `stateDirectory` that are older than
+    // `maximumAgeDays` and hold nothing but their settings file (an export that wrote its file
+    // beside the settings keeps its directory). The number removed.
+    static int pruneRunDirectories(const std::string& stateDirectory, int maximumAgeDays);
+
     // GalewickPaths::siblingProgram("KOMediaExporter").
     static std::string defaultProgram();
     // The directory the last launch wrote its settings to.

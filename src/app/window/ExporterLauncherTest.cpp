@@ -4,11 +4,15 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <vector>
 
 #include "AnnotationCommands.h"
 #include "AnnotationPanel.h"
 #include "AnnotationTestSupport.h"
 #include "ExporterLauncher.h"
+#include "FileIo.h"
 #include "XmlPacker.h"
 
 namespace {
@@ -45,6 +49,7 @@ private slots:
     void mediaFolderIsTheLocationsRecordings();
     void theExporterRunsInItsOwnDirectoryWithTheSettings();
     void aMissingExporterIsReportedPlainly();
+    void staleRunDirectoriesWithOnlyTheirSettingsArePruned();
 };
 
 void ExporterLauncherTest::settingsAreWrittenInTheirOrder() {
@@ -262,6 +267,42 @@ void ExporterLauncherTest::aMissingExporterIsReportedPlainly() {
     QCOMPARE(messages.size(), size_t{1});
     QCOMPARE(messages[0].first, QStringLiteral("Export Session"));
     QVERIFY(messages[0].second.contains(QStringLiteral("KOMediaExporter is not installed")));
+}
+
+void ExporterLauncherTest::staleRunDirectoriesWithOnlyTheirSettingsArePruned() {
+    namespace fs = std::filesystem;
+    QTemporaryDir directory;
+    const fs::path state = directory.path().toStdString();
+    const auto month = fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
+    // name, files inside, a month old
+    const struct {
+        const char* name;
+        std::vector<const char*> files;
+        bool old;
+    } runs[] = {
+        {"export-stale1", {"ExporterSettings.xml"}, true},
+        {"export-stale2", {}, true},
+        {"export-output", {"ExporterSettings.xml", "COURT1_20100315.mp4"}, true},
+        {"export-recent", {"ExporterSettings.xml"}, false},
+        {"unrelated", {"ExporterSettings.xml"}, true},
+    };
+    for (const auto& run : runs) {
+        fs::create_directories(state / run.name);
+        for (const char* file : run.files) {
+            QVERIFY(FileIo::writeFileAtomically((state / run.name / file).string(), "x"));
+        }
+        if (run.old) {
+            fs::last_write_time(state / run.name, month);
+        }
+    }
+    QCOMPARE(ExporterLauncher::pruneRunDirectories(state.string(), 14), 2);
+    QVERIFY(!fs::exists(state / "export-stale1"));
+    QVERIFY(!fs::exists(state / "export-stale2"));
+    QVERIFY(fs::exists(state / "export-output/COURT1_20100315.mp4"));
+    QVERIFY(fs::exists(state / "export-recent/ExporterSettings.xml"));
+    QVERIFY(fs::exists(state / "unrelated/ExporterSettings.xml"));
+    // A state directory that is not there yet prunes nothing.
+    QCOMPARE(ExporterLauncher::pruneRunDirectories((state / "missing").string(), 14), 0);
 }
 
 QTEST_MAIN(ExporterLauncherTest)
