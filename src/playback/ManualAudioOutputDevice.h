@@ -53,12 +53,29 @@ public:
         return true;
     }
     void reset() override {
+        {
+            std::lock_guard guard(mutex_);
+            ++resetCount_;
+            resetHeld_.insert(resetHeld_.end(), unanswered_.begin(), unanswered_.end());
+            unanswered_.clear();
+            if (holdResetAnswers_) {
+                return;
+            }
+        }
+        answerHeldResets();
+    }
+    // With `hold`, a reset keeps its answers back until answerHeldResets(), as a device whose
+    // notices are slow to arrive would.
+    void setHoldResetAnswers(bool hold) {
+        std::lock_guard guard(mutex_);
+        holdResetAnswers_ = hold;
+    }
+    void answerHeldResets() {
         std::deque<BufferId> answered;
         CompletionCallback callback;
         {
             std::lock_guard guard(mutex_);
-            ++resetCount_;
-            answered.swap(unanswered_);
+            answered.swap(resetHeld_);
             callback = callback_;
         }
         for (BufferId id : answered) {
@@ -148,6 +165,8 @@ private:
     std::string errorText_;
     std::vector<Written> written_;
     std::deque<BufferId> unanswered_;
+    std::deque<BufferId> resetHeld_;
+    bool holdResetAnswers_ = false;
     uint64_t played_ = 0;
     int resetCount_ = 0;
     int openAttempts_ = 0;

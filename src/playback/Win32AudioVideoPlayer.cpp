@@ -411,6 +411,9 @@ void Win32AudioVideoPlayer::flush() {
     device_->reset();
     {
         std::lock_guard guard(lock_);
+        // A slot is taken by every queued buffer and given back when the device answers it.
+        // Those never written give theirs back here; those written do so with their answers,
+        // which are still to come. Giving back more would let the queue overfill and refuse items.
         while (!pending_.empty()) {
             Win32AudioBuffer* buffer = pending_.back();
             pending_.pop_back();
@@ -421,8 +424,7 @@ void Win32AudioVideoPlayer::flush() {
                                    outstanding_.end());
             }
             delete buffer;
-        }
-        while (freeSlots_.release()) {
+            freeSlots_.release();
         }
         // What the tempo processor holds belongs to the audio before the flush.
         tempoProcessor_->clear();

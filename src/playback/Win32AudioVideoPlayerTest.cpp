@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <future>
@@ -203,6 +204,43 @@ TEST_F(PlayerOnManualDevice, FlushDropsEverythingUnheardAndPrimesAgain) {
     EXPECT_EQ(device_->writtenCount(), writtenBefore);
     queue(110, 1);
     ASSERT_TRUE(waitForWritten(writtenBefore + 9));
+    completeOne();
+    EXPECT_DOUBLE_EQ(positions().back(), Support::itemStartTime(100));
+}
+
+// The buffers written before a flush hold their slots until the device hands them back: were
+// the slots refilled at once, the feeder would outrun the queue and have items refused.
+TEST_F(PlayerOnManualDevice, AfterAFlushTheFeederWaitsForTheBuffersTheDeviceStillHolds) {
+    queue(0, 20);
+    player_->play();
+    ASSERT_TRUE(waitForWritten(9));
+    completeOne();
+    completeOne();
+    ASSERT_EQ(device_->unansweredCount(), 9u);
+    device_->setHoldResetAnswers(true);
+    ASSERT_TRUE(player_->requestFlush());
+
+    std::atomic<int> refused{0};
+    std::thread feeder([&] {
+        for (size_t i = 100; i < 140; ++i) {
+            if (!player_->queueItem(Support::makeSilentItem(i), true)) {
+                ++refused;
+            }
+        }
+    });
+    ASSERT_TRUE(Support::waitUntil([&] { return player_->pendingCountIs() == 31; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(player_->pendingCountIs(), 31);
+    device_->answerHeldResets();
+    feeder.join();
+    EXPECT_EQ(refused.load(), 0);
+    EXPECT_EQ(player_->pendingCountIs(), 40);
+    EXPECT_EQ(player_->freeBufferSlotsIs(), 0);
+    // Only the two heard before the flush were reported.
+    EXPECT_EQ(positions().size(), 2u);
+
+    player_->play();
+    ASSERT_TRUE(waitForWritten(11 + 9));
     completeOne();
     EXPECT_DOUBLE_EQ(positions().back(), Support::itemStartTime(100));
 }
