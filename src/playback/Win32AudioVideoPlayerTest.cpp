@@ -228,7 +228,8 @@ TEST_F(PlayerOnManualDevice, AfterAFlushTheFeederWaitsForTheBuffersTheDeviceStil
             }
         }
     });
-    ASSERT_TRUE(Support::waitUntil([&] { return player_->pendingCountIs() == 31; }));
+    // Not fatal: the feeder must be let go and joined whatever happens here.
+    EXPECT_TRUE(Support::waitUntil([&] { return player_->pendingCountIs() == 31; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(player_->pendingCountIs(), 31);
     device_->answerHeldResets();
